@@ -1,0 +1,4 @@
+// Storage of the process-wide upgrade state.
+#include "app/context.h"
+
+UpgradeContext upgradeContext{};

@@ -1,0 +1,37 @@
+// Bounded text helpers.
+#include "app/text.h"
+
+#include <cstdio>
+#include <cstring>
+
+int formatText(std::span<char> dest, const char* format, ...) {
+    if (dest.empty())
+        return 0;
+    va_list args;
+    va_start(args, format);
+    const int wanted = std::vsnprintf(dest.data(), dest.size(), format, args);
+    va_end(args);
+    if (wanted < 0) {
+        dest[0] = '\0';
+        return 0;
+    }
+    const auto limit = static_cast<int>(dest.size() - 1);
+    return wanted < limit ? wanted : limit;
+}
+
+std::size_t copyText(std::span<char> dest, std::string_view text) {
+    if (dest.empty())
+        return 0;
+    const std::size_t length = text.size() < dest.size() - 1 ? text.size() : dest.size() - 1;
+    std::memcpy(dest.data(), text.data(), length);
+    dest[length] = '\0';
+    return length;
+}
+
+std::string_view textIn(std::span<const char> buffer) {
+    const void* end = std::memchr(buffer.data(), '\0', buffer.size());
+    const std::size_t length =
+        end ? static_cast<std::size_t>(static_cast<const char*>(end) - buffer.data())
+            : buffer.size();
+    return {buffer.data(), length};
+}

@@ -1,0 +1,23 @@
+// Bounded text helpers over fixed-size, zero-terminated buffers.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+// Formats into dest, always terminated, never past its end; returns the characters written.
+int formatText(std::span<char> dest, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+
+// Copies at most dest.size() - 1 characters of text and terminates; returns the length copied.
+std::size_t copyText(std::span<char> dest, std::string_view text);
+
+// The text in a zero-terminated buffer, never reading past the buffer's end.
+std::string_view textIn(std::span<const char> buffer);
+
+// The diagnostic sink: takes a format and its arguments and emits nothing.
+inline void trace(const char*, ...) {}

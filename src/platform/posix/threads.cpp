@@ -1,0 +1,40 @@
+// Threads for the runner and the TFTP server: started at once, polled for their end.
+#include <atomic>
+#include <thread>
+
+#include "platform/platform.h"
+
+struct PlatformThread {
+    ThreadBody body = nullptr;
+    void* argument = nullptr;
+    std::atomic<bool> finished{false};
+    int result = 0;
+    std::thread thread;
+};
+
+ThreadHandle startThread(ThreadBody body, void* argument) {
+    auto* handle = new PlatformThread;
+    handle->body = body;
+    handle->argument = argument;
+    try {
+        handle->thread = std::thread([handle] {
+            handle->result = handle->body(handle->argument);
+            handle->finished.store(true, std::memory_order_release);
+        });
+    } catch (...) {
+        delete handle;
+        return nullptr;
+    }
+    return handle;
+}
+
+bool threadFinished(ThreadHandle thread) {
+    return thread->finished.load(std::memory_order_acquire);
+}
+
+int takeThreadResult(ThreadHandle thread) {
+    thread->thread.join();
+    const int result = thread->result;
+    delete thread;
+    return result;
+}

@@ -1,0 +1,24 @@
+// Replaces the platform's clock.cpp in the timed tests: the clock only moves when slept.
+#include "fake_clock.h"
+
+#include <atomic>
+
+#include "platform/platform.h"
+
+namespace {
+std::atomic<std::uint32_t> now{0};
+std::atomic<std::uint64_t> slept{0};
+} // namespace
+
+void setFakeClock(std::uint32_t value) {
+    now = value;
+    slept = 0;
+}
+std::uint32_t fakeClockNow() { return now; }
+std::uint64_t fakeSleptMilliseconds() { return slept; }
+
+std::uint32_t millisecondClock() { return now; }
+void sleepMilliseconds(std::uint32_t milliseconds) {
+    now += milliseconds; // wraps at 2^32 like the real clock
+    slept += milliseconds;
+}
