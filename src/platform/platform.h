@@ -36,6 +36,11 @@ int sendDatagram(SocketHandle socket, std::span<const std::uint8_t> bytes,
                  const Ipv4SocketAddress& to);
 int receiveDatagram(SocketHandle socket, std::span<std::uint8_t> into, Ipv4SocketAddress& from);
 
+// Server side, used by the tests' small loopback servers and the simulated device.
+bool listenSocket(SocketHandle socket, int backlog);
+// Blocks until a connection arrives; kInvalidSocket on failure.
+SocketHandle acceptConnection(SocketHandle socket);
+
 bool setNonBlocking(SocketHandle socket);
 // Waits at most `milliseconds` for the socket to become readable; true when it is.
 bool waitReadable(SocketHandle socket, std::uint32_t milliseconds);

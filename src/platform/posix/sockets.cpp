@@ -71,6 +71,16 @@ int receiveDatagram(SocketHandle socket, std::span<std::uint8_t> into, Ipv4Socke
     return static_cast<int>(n);
 }
 
+bool listenSocket(SocketHandle socket, int backlog) { return ::listen(fd(socket), backlog) == 0; }
+
+SocketHandle acceptConnection(SocketHandle socket) {
+    int s;
+    do {
+        s = ::accept4(fd(socket), nullptr, nullptr, SOCK_CLOEXEC);
+    } while (s < 0 && errno == EINTR);
+    return s < 0 ? kInvalidSocket : static_cast<SocketHandle>(s);
+}
+
 bool setNonBlocking(SocketHandle socket) {
     const int flags = ::fcntl(fd(socket), F_GETFL, 0);
     return flags >= 0 && ::fcntl(fd(socket), F_SETFL, flags | O_NONBLOCK) == 0;
