@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a bare Debian 12 machine (as root). Packages
+# already present are skipped, so a second run costs nothing.
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build python3 git   # the native build
+  googletest                                      # GoogleTest sources, built by both presets
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64  # the Windows cross build
+  wine wine64 fonts-wine xvfb x11-apps            # running and seeing the Windows program
+  libssl-dev                                      # OpenSSL's MD5 inside the simulated device
+  iproute2 util-linux procps                      # private network namespaces for the tests
+  curl atftp tftpd-hpa                            # real TFTP peers
+  clang-format
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps.sh: missing ${missing[*]}; run as root to install them" >&2
+    exit 1
+  fi
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # tftpd-hpa's package would start a system-wide server; the tests start their own.
+  own_policy=0
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf "#!/bin/sh\nexit 101\n" > /usr/sbin/policy-rc.d && chmod +x /usr/sbin/policy-rc.d && own_policy=1
+  fi
+  apt-get install -y -qq "${missing[@]}" >/dev/null
+  [ "$own_policy" = 1 ] && rm -f /usr/sbin/policy-rc.d || true
+fi
