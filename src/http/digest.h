@@ -1,0 +1,34 @@
+// HTTP Digest authentication (RFC 2617) against the device: reading its challenge into
+// upgradeContext.digest and writing the Authorization line of each request.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "http/md5.h"
+
+// 32 lower-case hexadecimal digits and a terminating zero.
+inline constexpr std::size_t kDigestHexSize = 2 * kMd5DigestSize + 1;
+
+// Reads the challenge from `text` (a "WWW-Authenticate:" header up to the end of the answer) into
+// the process-wide record. True when both a quoted realm and a quoted nonce were found.
+bool parseDigestChallenge(std::string_view text);
+
+// The request digest of RFC 2617 section 3.2.2.1. An empty qop selects the form without
+// nonce count, cnonce and qop; "md5-sess" and "auth-int" (any letter case) select their forms.
+void computeDigestResponse(std::string_view nonce, std::string_view cnonce,
+                           std::string_view userName, std::string_view realm,
+                           std::string_view password, std::string_view algorithm,
+                           std::string_view nonceCountText, std::string_view method,
+                           std::string_view qop, std::string_view uri, std::string_view entityBody,
+                           std::span<char, kDigestHexSize> response);
+
+// Writes the whole "Authorization: Digest ...\r\n" line from the stored challenge and the
+// current nonce count, followed by a terminating zero, and returns its length. When the line
+// does not fit in `dest` nothing is written (dest holds the empty text) and 0 is returned.
+std::size_t buildAuthorizationHeader(std::span<char> dest);
+
+void toLowerHex(std::span<const std::uint8_t, kMd5DigestSize> digest,
+                std::span<char, kDigestHexSize> hex);
