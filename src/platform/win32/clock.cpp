@@ -1,0 +1,14 @@
+// The millisecond clock and sleep, alone in this file so tests can link a controllable clock.
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include "platform/platform.h"
+
+std::uint32_t millisecondClock() {
+    return ::timeGetTime();
+}
+
+void sleepMilliseconds(std::uint32_t milliseconds) {
+    ::Sleep(milliseconds);
+}
