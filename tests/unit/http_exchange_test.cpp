@@ -36,6 +36,7 @@ constexpr char kPage[] = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n"
 class HttpExchangeTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        ASSERT_TRUE(initSocketLibrary());
         upgradeContext.digest = DigestChallenge{};
         upgradeContext.deviceInfo = DeviceInfo{};
         seedRandom(1);
