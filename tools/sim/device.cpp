@@ -1,0 +1,262 @@
+// Main loop of the simulated device. The web server runs on this thread, one connection at a
+// time as on a small adapter; an upgrade's TFTP transfer runs on a thread of its own, and its end
+// takes the web server down for the restart time.
+#include "device.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <thread>
+#include <vector>
+
+#include "event_log.h"
+#include "http_server.h"
+#include "image_check.h"
+#include "tftp_client.h"
+#include "unique_fd.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct UpgradeResult {
+    bool transferComplete = false;
+    bool accepted = false;
+    std::string version;
+};
+
+bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    const std::string partial = path + ".part";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        if (!out)
+            return false;
+    }
+    return std::rename(partial.c_str(), path.c_str()) == 0;
+}
+
+class Device {
+  public:
+    Device(const SimOptions& o, int signalFd) : o_(o), signalFd_(signalFd), web_(o) {
+        web_.identity = {o.productName, o.macAddress, o.softwareVersion, o.hardwareVersion,
+                         o.serialNumber};
+    }
+    int run();
+
+  private:
+    bool openListener();
+    void acceptConnection();
+    void startUpgrade(const UpgradeSource& source);
+    UpgradeResult upgradeWork(const UpgradeSource& source);
+    void finishUpgrade();
+    void endRestart();
+    void announceReady();
+    void stopWorker();
+
+    const SimOptions& o_;
+    int signalFd_;
+    WebState web_;
+    UniqueFd listener_;
+    UniqueFd wake_{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+    std::vector<UniqueFd> held_;
+    std::thread worker_;
+    std::atomic<bool> workerStop_{false};
+    std::mutex resultMutex_;
+    UpgradeResult result_;
+    bool restarting_ = false;
+    Clock::time_point restartEnd_;
+    std::string pendingVersion_;
+};
+
+bool Device::openListener() {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd.valid())
+        return false;
+    const int on = 1;
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(o_.address);
+    a.sin_port = htons(o_.port);
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::listen(fd.get(), 16) != 0) {
+        logEvent(Event("listen_failed").text("address", formatIpv4(o_.address)));
+        return false;
+    }
+    listener_ = std::move(fd);
+    logEvent(Event("listening").text("address", formatIpv4(o_.address)).number("port", o_.port));
+    return true;
+}
+
+void Device::announceReady() {
+    const std::string where = "http://" + formatIpv4(o_.address) + ":" + std::to_string(o_.port);
+    std::printf("tov-sim ready %s\n", where.c_str());
+    std::fflush(stdout);
+    if (!o_.readyFile.empty()) {
+        const std::string text = where + "\n";
+        writeFileAtomically(o_.readyFile, std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+}
+
+void Device::acceptConnection() {
+    sockaddr_in a{};
+    socklen_t length = sizeof a;
+    UniqueFd connection(
+        ::accept4(listener_.get(), reinterpret_cast<sockaddr*>(&a), &length, SOCK_CLOEXEC));
+    if (!connection.valid())
+        return;
+    const std::string peer =
+        formatIpv4(ntohl(a.sin_addr.s_addr)) + ":" + std::to_string(ntohs(a.sin_port));
+    web_.upgradeBusy = worker_.joinable();
+    const ServeResult served = serveConnection(web_, connection.get(), peer);
+    if (served.hold) {
+        held_.push_back(std::move(connection));
+        return;
+    }
+    lingeringClose(connection.get());
+    connection.reset();
+    if (served.upgrade)
+        startUpgrade(*served.upgrade);
+}
+
+UpgradeResult Device::upgradeWork(const UpgradeSource& source) {
+    UpgradeResult r;
+    TransferOutcome outcome = runTftpTransfer(o_, source, workerStop_);
+    r.transferComplete = outcome.complete;
+    if (!outcome.complete)
+        return r;
+    const ImageVerdict verdict = checkImage(outcome.image, outcome.tsize);
+    Event e("image_check");
+    e.flag("accepted", verdict.accepted)
+        .text("reason", verdict.reason)
+        .number("size", static_cast<long>(outcome.image.size()))
+        .number("tsize", outcome.tsize ? static_cast<long>(*outcome.tsize) : -1)
+        .text("version", verdict.version);
+    if (!o_.imageOut.empty()) {
+        const bool stored = writeFileAtomically(o_.imageOut, outcome.image);
+        e.text("stored", stored ? o_.imageOut : "");
+    }
+    logEvent(e);
+    r.accepted = verdict.accepted;
+    r.version = verdict.version;
+    return r;
+}
+
+void Device::startUpgrade(const UpgradeSource& source) {
+    workerStop_ = false;
+    worker_ = std::thread([this, source] {
+        UpgradeResult r = upgradeWork(source);
+        {
+            std::lock_guard lock(resultMutex_);
+            result_ = r;
+        }
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = ::write(wake_.get(), &one, sizeof one);
+    });
+}
+
+void Device::finishUpgrade() {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const auto got = ::read(wake_.get(), &count, sizeof count);
+    if (worker_.joinable())
+        worker_.join();
+    UpgradeResult r;
+    {
+        std::lock_guard lock(resultMutex_);
+        r = result_;
+    }
+    if (!r.transferComplete)
+        return; // nothing received: the device carries on as it was
+    pendingVersion_ = r.accepted ? r.version : web_.identity.softwareVersion;
+    logEvent(Event("restart_begin")
+                 .number("restart_ms", o_.restartMs)
+                 .flag("never_return", o_.neverReturn)
+                 .flag("installing", r.accepted));
+    listener_.reset();
+    held_.clear();
+    restarting_ = true;
+    restartEnd_ = Clock::now() + std::chrono::milliseconds(o_.restartMs);
+}
+
+void Device::endRestart() {
+    web_.identity.softwareVersion = pendingVersion_;
+    issueNonce(web_.auth, o_, true); // a restarted device has forgotten its nonces
+    if (!openListener())
+        return; // tried again on the next pass
+    restarting_ = false;
+    logEvent(Event("restart_end").text("software_version", web_.identity.softwareVersion));
+}
+
+void Device::stopWorker() {
+    workerStop_ = true;
+    if (worker_.joinable())
+        worker_.join();
+}
+
+int Device::run() {
+    if (!wake_.valid() || !openListener())
+        return 1;
+    if (!o_.password.empty())
+        issueNonce(web_.auth, o_, true);
+    announceReady();
+    while (true) {
+        std::vector<pollfd> fds{{signalFd_, POLLIN, 0}, {wake_.get(), POLLIN, 0}};
+        if (listener_.valid())
+            fds.push_back({listener_.get(), POLLIN, 0});
+        const std::size_t firstHeld = fds.size();
+        for (const auto& h : held_)
+            fds.push_back({h.get(), POLLIN, 0});
+        int timeout = 1000;
+        if (restarting_ && !o_.neverReturn) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(restartEnd_ - Clock::now())
+                    .count();
+            timeout = static_cast<int>(std::clamp<long long>(left, 0, 1000));
+        }
+        if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR)
+            break;
+        if (fds[0].revents != 0) {
+            signalfd_siginfo info{};
+            [[maybe_unused]] const auto got = ::read(signalFd_, &info, sizeof info);
+            logEvent(Event("signal").number("signal", static_cast<long>(info.ssi_signo)));
+            break;
+        }
+        if (fds[1].revents != 0)
+            finishUpgrade();
+        if (listener_.valid() && firstHeld == 3 && fds[2].revents != 0)
+            acceptConnection();
+        // Held connections: dropped when the client gives up, whatever it sent meanwhile.
+        for (std::size_t i = held_.size(); i-- > 0;) {
+            const std::size_t f = firstHeld + i;
+            if (f >= fds.size() || fds[f].revents == 0)
+                continue;
+            char scratch[512];
+            if (::recv(held_[i].get(), scratch, sizeof scratch, MSG_DONTWAIT) <= 0)
+                held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        if (restarting_ && !o_.neverReturn && Clock::now() >= restartEnd_)
+            endRestart();
+    }
+    stopWorker();
+    logEvent(Event("stopped"));
+    return 0;
+}
+
+} // namespace
+
+int runDevice(const SimOptions& options, int signalFd) {
+    Device device(options, signalFd);
+    return device.run();
+}

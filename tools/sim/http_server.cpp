@@ -1,0 +1,189 @@
+// Request handling of the device's web server, with the HTTP fault options.
+#include "http_server.h"
+
+#include <chrono>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include "event_log.h"
+
+namespace {
+
+bool sendAll(int socket, std::string_view bytes) {
+    while (!bytes.empty()) {
+        pollfd p{socket, POLLOUT, 0};
+        if (::poll(&p, 1, 5000) <= 0)
+            return false;
+        const ssize_t n = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+void answer(int socket, std::uint32_t n, int status, std::string_view reason,
+            std::string_view headers, std::string_view body) {
+    const bool sent = sendAll(socket, httpResponse(status, reason, headers, body));
+    logEvent(Event("http_response").number("n", n).number("status", status).flag("sent", sent));
+}
+
+void answerPage(int socket, std::uint32_t n, int status, std::string_view reason,
+                std::string_view message) {
+    answer(socket, n, status, reason, "",
+           simplePage(std::to_string(status) + " " + std::string(reason), message));
+}
+
+void challenge(WebState& web, int socket, std::uint32_t n, bool withNonce) {
+    const std::string header =
+        "WWW-Authenticate: " + challengeValue(web.options, web.auth, withNonce) + "\r\n";
+    answer(socket, n, 401, "Unauthorized", header,
+           simplePage("401 Unauthorized", "Authorization required."));
+}
+
+Event requestEvent(std::uint32_t n, const HttpRequest& request) {
+    std::vector<std::string> lines;
+    for (const auto& h : request.headers)
+        lines.push_back(h.raw);
+    return Event("http_request")
+        .number("n", n)
+        .text("request_line", request.requestLine)
+        .texts("headers", lines)
+        .flag("program_form", isProgramForm(request));
+}
+
+bool isProtected(std::string_view path) {
+    return path == "/admin" || path.starts_with("/admin/");
+}
+
+} // namespace
+
+void lingeringClose(int socket) {
+    ::shutdown(socket, SHUT_WR);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    char scratch[1024];
+    while (std::chrono::steady_clock::now() < until) {
+        pollfd p{socket, POLLIN, 0};
+        if (::poll(&p, 1, 100) < 0)
+            return;
+        if (p.revents == 0)
+            continue;
+        if (::recv(socket, scratch, sizeof scratch, 0) <= 0)
+            return;
+    }
+}
+
+ServeResult serveConnection(WebState& web, int socket, const std::string& peer) {
+    const SimOptions& o = web.options;
+    const std::uint32_t n = ++web.requests;
+    ServeResult result;
+    logEvent(Event("http_connection").number("n", n).text("peer", peer));
+
+    std::string head;
+    switch (readRequestHead(socket, o.headTimeoutMs, head)) {
+    case HeadStatus::complete:
+        break;
+    case HeadStatus::tooLarge:
+        logEvent(Event("http_bad_request").number("n", n).text("why", "request head over 8 KB"));
+        answerPage(socket, n, 431, "Request Header Fields Too Large", "Request head too large.");
+        return result;
+    case HeadStatus::timedOut:
+        logEvent(Event("http_bad_request").number("n", n).text("why", "request head time-out"));
+        answerPage(socket, n, 408, "Request Timeout", "Request head incomplete.");
+        return result;
+    case HeadStatus::closed:
+        logEvent(Event("http_bad_request").number("n", n).text("why", "closed before the head"));
+        return result;
+    }
+    std::string why;
+    const auto request = parseRequestHead(head, why);
+    if (!request) {
+        logEvent(Event("http_bad_request").number("n", n).text("why", why).text("head", head));
+        answerPage(socket, n, 400, "Bad Request", why);
+        return result;
+    }
+    logEvent(requestEvent(n, *request));
+
+    if (o.closeWithoutAnswer.contains(n)) {
+        logEvent(Event("fault").text("kind", "close").number("n", n));
+        return result;
+    }
+    if (o.neverAnswer.contains(n)) {
+        logEvent(Event("fault").text("kind", "hang").number("n", n));
+        result.hold = true;
+        return result;
+    }
+    if (request->method != "GET") {
+        answerPage(socket, n, 501, "Not Implemented", "Only GET is served.");
+        return result;
+    }
+    if (o.notFound.contains(n)) {
+        logEvent(Event("fault").text("kind", "404").number("n", n));
+        answerPage(socket, n, 404, "Not Found", "The page does not exist.");
+        return result;
+    }
+    const auto question = request->target.find('?');
+    const std::string path = request->target.substr(0, question);
+    const std::string query =
+        question == std::string::npos ? std::string() : request->target.substr(question + 1);
+
+    if (o.challengeWithoutNonce.contains(n)) {
+        logEvent(Event("fault").text("kind", "401-no-nonce").number("n", n));
+        challenge(web, socket, n, false);
+        return result;
+    }
+    if (isProtected(path) && !o.password.empty()) {
+        const std::string nonce = web.auth.nonce;
+        const AuthVerdict verdict = checkAuthorization(o, web.auth, *request);
+        logEvent(Event("auth")
+                     .number("n", n)
+                     .flag("accepted", verdict.accepted)
+                     .text("reason", verdict.reason)
+                     .text("nonce", nonce)
+                     .text("nc", verdict.nonceCount));
+        if (!verdict.accepted) {
+            challenge(web, socket, n, true);
+            return result;
+        }
+    }
+
+    if (path == "/admin/advanced") {
+        const std::uint32_t page = ++web.infoPages;
+        const bool withSerial = !o.pageWithoutSerial.contains(page);
+        if (!withSerial)
+            logEvent(Event("fault").text("kind", "no-serial").number("page", page));
+        answer(socket, n, 200, "OK", "", advancedPage(web.identity, withSerial));
+        return result;
+    }
+    if (path == "/admin/upgrade") {
+        const auto source = parseUpgradeQuery(query);
+        if (!source) {
+            logEvent(Event("upgrade_refused").number("n", n).text("why", "malformed query"));
+            answerPage(socket, n, 400, "Bad Request", "Malformed upgrade request.");
+            return result;
+        }
+        if (!o.allowAnyAddress && (source->server >> 24) != 127) {
+            logEvent(Event("upgrade_refused").number("n", n).text("why", "server off loopback"));
+            answerPage(socket, n, 400, "Bad Request", "TFTP server outside 127.0.0.0/8.");
+            return result;
+        }
+        if (web.upgradeBusy) {
+            logEvent(Event("upgrade_refused").number("n", n).text("why", "upgrade in progress"));
+            answerPage(socket, n, 503, "Service Unavailable", "An upgrade is in progress.");
+            return result;
+        }
+        logEvent(Event("upgrade_request")
+                     .number("n", n)
+                     .text("server", formatIpv4(source->server))
+                     .number("port", source->port)
+                     .text("file", source->fileName));
+        answer(socket, n, 200, "OK", "",
+               simplePage("Firmware Upgrade", "Fetching " + source->fileName + " from " +
+                                                  formatIpv4(source->server) + ":" +
+                                                  std::to_string(source->port) + "."));
+        result.upgrade = source;
+        return result;
+    }
+    answerPage(socket, n, 404, "Not Found", "The page does not exist.");
+    return result;
+}

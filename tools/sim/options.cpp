@@ -1,0 +1,287 @@
+// Option table, parser and help text of the simulated device.
+#include "options.h"
+
+#include <functional>
+#include <string_view>
+
+namespace {
+
+using Setter = std::function<bool(SimOptions&, std::string_view)>;
+
+struct OptionSpec {
+    const char* name;
+    const char* valueName; // nullptr: a flag without value
+    const char* help;
+    Setter set;
+};
+
+// Header values go into quoted strings: printable ASCII without quote or backslash.
+bool isQuotableText(std::string_view text) {
+    for (char c : text)
+        if (c < 0x20 || c > 0x7e || c == '"' || c == '\\')
+            return false;
+    return true;
+}
+
+Setter textInto(std::string SimOptions::*field, bool allowEmpty) {
+    return [field, allowEmpty](SimOptions& o, std::string_view v) {
+        if ((!allowEmpty && v.empty()) || !isQuotableText(v))
+            return false;
+        o.*field = std::string(v);
+        return true;
+    };
+}
+
+Setter pathInto(std::string SimOptions::*field) {
+    return [field](SimOptions& o, std::string_view v) {
+        if (v.empty())
+            return false;
+        o.*field = std::string(v);
+        return true;
+    };
+}
+
+Setter numberInto(std::uint32_t SimOptions::*field, std::uint32_t min, std::uint32_t max) {
+    return [field, min, max](SimOptions& o, std::string_view v) {
+        const auto n = parseNumber(v, min, max);
+        if (n)
+            o.*field = *n;
+        return n.has_value();
+    };
+}
+
+Setter flagInto(bool SimOptions::*field) {
+    return [field](SimOptions& o, std::string_view) {
+        o.*field = true;
+        return true;
+    };
+}
+
+Setter listInto(FaultList SimOptions::*field) {
+    return [field](SimOptions& o, std::string_view v) {
+        const auto list = parseFaultList(v);
+        if (list)
+            o.*field = *list;
+        return list.has_value();
+    };
+}
+
+// "none" means: leave the parameter out of the challenge.
+Setter challengeParameter(std::string SimOptions::*field) {
+    return [field](SimOptions& o, std::string_view v) {
+        if (v == "none") {
+            (o.*field).clear();
+            return true;
+        }
+        if (v.empty() || !isQuotableText(v))
+            return false;
+        o.*field = std::string(v);
+        return true;
+    };
+}
+
+const std::vector<OptionSpec>& optionTable() {
+    static const std::vector<OptionSpec> table = {
+        {"address", "A.B.C.D", "IPv4 address of the web server and the TFTP client (127.0.0.2)",
+         [](SimOptions& o, std::string_view v) {
+             const auto a = parseIpv4(v);
+             if (a)
+                 o.address = *a;
+             return a.has_value();
+         }},
+        {"port", "N", "TCP port of the web server (80)",
+         [](SimOptions& o, std::string_view v) {
+             const auto n = parseNumber(v, 1, 65535);
+             if (n)
+                 o.port = static_cast<std::uint16_t>(*n);
+             return n.has_value();
+         }},
+        {"allow-any-address", nullptr,
+         "allow addresses outside 127.0.0.0/8 (listening and TFTP server)",
+         flagInto(&SimOptions::allowAnyAddress)},
+        {"head-timeout-ms", "MS", "time allowed for a whole request head (5000)",
+         numberInto(&SimOptions::headTimeoutMs, 1, 600000)},
+        {"product-name", "TEXT", "Product Name (TOV-2000)",
+         textInto(&SimOptions::productName, true)},
+        {"mac", "TEXT", "MAC Address (00:0E:08:12:34:56)", textInto(&SimOptions::macAddress, true)},
+        {"software-version", "TEXT", "Software Version before any upgrade (2.0.9(a))",
+         textInto(&SimOptions::softwareVersion, true)},
+        {"hardware-version", "TEXT", "Hardware Version (1.2)",
+         textInto(&SimOptions::hardwareVersion, true)},
+        {"serial", "TEXT", "Serial Number (FM2000A123456)",
+         textInto(&SimOptions::serialNumber, true)},
+        {"user", "NAME", "Digest user name (admin)", textInto(&SimOptions::user, false)},
+        {"password", "TEXT", "Digest password; without it no page asks for authentication",
+         textInto(&SimOptions::password, true)},
+        {"realm", "TEXT", "Digest realm (TOV)", textInto(&SimOptions::realm, false)},
+        {"qop", "VALUE", "qop offered: none, auth, auth-int, auth,auth-int (none)",
+         challengeParameter(&SimOptions::qop)},
+        {"algorithm", "VALUE", "algorithm named: none, MD5, MD5-sess (none)",
+         challengeParameter(&SimOptions::algorithm)},
+        {"opaque", "TEXT", "opaque value sent in the challenge (none)",
+         challengeParameter(&SimOptions::opaque)},
+        {"nonce", "TEXT", "nonce at every start instead of a random one",
+         textInto(&SimOptions::bootNonce, false)},
+        {"nonce-uses", "N", "issue a fresh nonce after N accepted requests (0: never)",
+         numberInto(&SimOptions::nonceUses, 0, 1000000)},
+        {"accept-rfc-digest", nullptr,
+         "also accept RFC 2617 Authorization headers in other clients' form (curl)",
+         flagInto(&SimOptions::acceptRfcDigest)},
+        {"tftp-timeout-ms", "MS", "TFTP client's resend time-out (1000)",
+         numberInto(&SimOptions::tftpTimeoutMs, 10, 60000)},
+        {"tftp-retries", "N", "resends before the TFTP client gives up (5)",
+         numberInto(&SimOptions::tftpRetries, 0, 100)},
+        {"tftp-no-options", nullptr, "send the RRQ without tsize and timeout options",
+         flagInto(&SimOptions::tftpNoOptions)},
+        {"rrq-timeout", "S", "value of the RRQ's timeout option (5)",
+         numberInto(&SimOptions::requestTimeoutOption, 1, 255)},
+        {"strict-source", nullptr,
+         "accept server packets only from the exact address (by default any 127.x "
+         "address with the right port)",
+         flagInto(&SimOptions::strictSource)},
+        {"image-out", "PATH", "file where each received image is stored",
+         pathInto(&SimOptions::imageOut)},
+        {"restart-ms", "MS", "time the web server stays down after an upgrade (5000)",
+         numberInto(&SimOptions::restartMs, 0, 600000)},
+        {"log", "PATH", "event log, one JSON object per line", pathInto(&SimOptions::logPath)},
+        {"ready-file", "PATH", "file written once the web server listens",
+         pathInto(&SimOptions::readyFile)},
+        {"fault-drop-ack", "N", "drop the first ACK of block N",
+         numberInto(&SimOptions::dropAckBlock, 1, 65535)},
+        {"fault-drop-ack-every", "N", "drop the first ACK of every block numbered a multiple of N",
+         numberInto(&SimOptions::dropAckEvery, 1, 65535)},
+        {"fault-drop-oack-ack", nullptr, "lose the ACK of the OACK once",
+         flagInto(&SimOptions::dropOackAck)},
+        {"fault-duplicate-acks", nullptr, "send every ACK twice",
+         flagInto(&SimOptions::duplicateAcks)},
+        {"fault-oack-error", nullptr, "answer the OACK with an ERROR and give up",
+         flagInto(&SimOptions::oackError)},
+        {"fault-stray-datagram", "N",
+         "after the ACK of block N, send an ACK of block N+1 from another port",
+         numberInto(&SimOptions::strayAfterBlock, 1, 65535)},
+        {"fault-repeat-rrq", "N", "after the ACK of block N, send the RRQ again from the same port",
+         numberInto(&SimOptions::repeatRrqAfterBlock, 1, 65535)},
+        {"fault-wrong-name-first", nullptr,
+         "first request the file name with its letter case swapped, from another port",
+         flagInto(&SimOptions::wrongNameFirst)},
+        {"fault-never-return", nullptr, "the web server never comes back after an upgrade",
+         flagInto(&SimOptions::neverReturn)},
+        {"fault-close", "LIST", "close HTTP requests LIST (1,2 or all) without answering",
+         listInto(&SimOptions::closeWithoutAnswer)},
+        {"fault-hang", "LIST", "accept HTTP requests LIST and never answer",
+         listInto(&SimOptions::neverAnswer)},
+        {"fault-404", "LIST", "answer HTTP requests LIST with a 404 page",
+         listInto(&SimOptions::notFound)},
+        {"fault-401-no-nonce", "LIST",
+         "answer HTTP requests LIST with a 401 whose challenge "
+         "has no nonce",
+         listInto(&SimOptions::challengeWithoutNonce)},
+        {"fault-no-serial", "LIST", "serve information pages LIST without the Serial Number label",
+         listInto(&SimOptions::pageWithoutSerial)},
+    };
+    return table;
+}
+
+} // namespace
+
+std::string formatIpv4(std::uint32_t a) {
+    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 255) + "." +
+           std::to_string((a >> 8) & 255) + "." + std::to_string(a & 255);
+}
+
+std::optional<std::uint32_t> parseIpv4(std::string_view text) {
+    std::uint32_t address = 0;
+    for (int i = 0; i < 4; ++i) {
+        const auto dot = text.find('.');
+        if ((i < 3) == (dot == std::string_view::npos))
+            return std::nullopt;
+        const auto part = text.substr(0, dot);
+        if (part.size() > 3)
+            return std::nullopt;
+        const auto n = parseNumber(part, 0, 255);
+        if (!n)
+            return std::nullopt;
+        address = (address << 8) | *n;
+        if (i < 3)
+            text.remove_prefix(dot + 1);
+    }
+    return address;
+}
+
+ParsedOptions parseOptions(const std::vector<std::string>& args) {
+    ParsedOptions result;
+    SimOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            result.help = true;
+            return result;
+        }
+        if (!arg.starts_with("--")) {
+            result.error = "unexpected argument '" + std::string(arg) + "'";
+            return result;
+        }
+        arg.remove_prefix(2);
+        std::optional<std::string_view> inlineValue;
+        if (const auto eq = arg.find('='); eq != std::string_view::npos) {
+            inlineValue = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+        }
+        const OptionSpec* spec = nullptr;
+        for (const auto& s : optionTable())
+            if (arg == s.name)
+                spec = &s;
+        if (spec == nullptr) {
+            result.error = "unknown option --" + std::string(arg);
+            return result;
+        }
+        std::string_view value;
+        if (spec->valueName == nullptr) {
+            if (inlineValue) {
+                result.error = "option --" + std::string(arg) + " takes no value";
+                return result;
+            }
+        } else if (inlineValue) {
+            value = *inlineValue;
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            result.error = "option --" + std::string(arg) + " needs a value " + spec->valueName;
+            return result;
+        }
+        if (!spec->set(options, value)) {
+            result.error = "bad value '" + std::string(value) + "' for --" + std::string(arg);
+            return result;
+        }
+    }
+    const bool loopbackOnly = !options.allowAnyAddress;
+    if (loopbackOnly && (options.address >> 24) != 127) {
+        result.error = "--address must be in 127.0.0.0/8 unless --allow-any-address is given";
+        return result;
+    }
+    if (options.address == 0) {
+        result.error = "--address must name one address";
+        return result;
+    }
+    result.options = options;
+    return result;
+}
+
+std::string optionsHelp() {
+    std::string help = "Usage: tov-sim [OPTION...]\n"
+                       "A simulated TOV telephone adapter: web server with Digest authentication,\n"
+                       "TFTP client for the upgrade, install and restart.\n\n";
+    for (const auto& s : optionTable()) {
+        std::string left = std::string("  --") + s.name;
+        if (s.valueName != nullptr)
+            left += std::string(" ") + s.valueName;
+        if (left.size() < 28)
+            left.resize(28, ' ');
+        else
+            left += "\n" + std::string(28, ' ');
+        help += left + s.help + "\n";
+    }
+    help += "  --help                    this text\n\n"
+            "Exit status: 0 after SIGTERM or SIGINT, 1 when it cannot start, 2 on bad options.\n";
+    return help;
+}

@@ -1,0 +1,78 @@
+// Command-line options of the simulated device.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fault_list.h"
+
+struct SimOptions {
+    // Network.
+    std::uint32_t address = 0x7f000002; // 127.0.0.2, host byte order
+    std::uint16_t port = 80;
+    bool allowAnyAddress = false;       // permits addresses outside 127.0.0.0/8
+    std::uint32_t headTimeoutMs = 5000; // the whole request head must arrive in this time
+
+    // Identity shown on /admin/advanced.
+    std::string productName = "TOV-2000";
+    std::string macAddress = "00:0E:08:12:34:56";
+    std::string softwareVersion = "2.0.9(a)";
+    std::string hardwareVersion = "1.2";
+    std::string serialNumber = "FM2000A123456";
+
+    // Digest authentication; an empty password turns it off.
+    std::string user = "admin";
+    std::string password;
+    std::string realm = "TOV";
+    std::string qop;              // empty: none offered
+    std::string algorithm;        // empty: none named
+    std::string opaque;           // empty: none sent
+    std::string bootNonce;        // empty: a random nonce at every start
+    std::uint32_t nonceUses = 0;  // fresh nonce after this many accepted requests; 0: never
+    bool acceptRfcDigest = false; // also accept RFC 2617 headers as other clients write them
+
+    // TFTP client.
+    std::uint32_t tftpTimeoutMs = 1000;
+    std::uint32_t tftpRetries = 5;
+    bool tftpNoOptions = false;
+    std::uint32_t requestTimeoutOption = 5; // value of the "timeout" option in the RRQ
+    bool strictSource = false;              // require the server's exact address even on loopback
+
+    // Install.
+    std::string imageOut;
+    std::uint32_t restartMs = 5000;
+
+    // Observability.
+    std::string logPath;
+    std::string readyFile;
+
+    // Faults.
+    std::uint32_t dropAckBlock = 0;    // drop the first ACK of this block (0: off)
+    std::uint32_t dropAckEvery = 0;    // drop the first ACK of every block number divisible by N
+    bool dropOackAck = false;          // lose the ACK of the OACK once
+    bool duplicateAcks = false;        // send every ACK twice
+    bool oackError = false;            // answer the OACK with an ERROR
+    std::uint32_t strayAfterBlock = 0; // a stray ACK from another port after this block
+    std::uint32_t repeatRrqAfterBlock = 0; // the RRQ again, same port, after this block
+    bool wrongNameFirst = false;           // first an RRQ for a wrong file name
+    bool neverReturn = false;              // the web server stays down after the upgrade
+    FaultList closeWithoutAnswer;          // HTTP request numbers
+    FaultList neverAnswer;
+    FaultList notFound;
+    FaultList challengeWithoutNonce;
+    FaultList pageWithoutSerial; // numbers of served information pages
+};
+
+// Outcome of parsing: options, or a help request, or an error text (exit status 2).
+struct ParsedOptions {
+    std::optional<SimOptions> options;
+    bool help = false;
+    std::string error;
+};
+
+ParsedOptions parseOptions(const std::vector<std::string>& args);
+std::string optionsHelp();
+std::string formatIpv4(std::uint32_t address);
+std::optional<std::uint32_t> parseIpv4(std::string_view text);
