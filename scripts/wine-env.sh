@@ -36,11 +36,14 @@ wine_env_prepare() {
     (
         flock 9
         if [ ! -f "$WINEPREFIX/.tov-ready" ]; then
-            "$WINELOADER" wineboot -i >/dev/null 2>&1
-            "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-                >/dev/null 2>&1
-            wineserver -w
-            touch "$WINEPREFIX/.tov-ready"
+            if "$WINELOADER" wineboot -i >/dev/null 2>&1 &&
+                "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ \
+                    /d N /f >/dev/null 2>&1; then
+                wineserver -w
+                touch "$WINEPREFIX/.tov-ready"
+            else
+                echo "wine-env.sh: could not make the Wine prefix $WINEPREFIX" >&2
+            fi
         fi
     ) 9>"$WINEPREFIX.lock"
 }
