@@ -79,6 +79,13 @@ void initUiControls() {}
 
 void showErrorBox(const char* text) {
     record(std::string("error: ") + text);
+    std::function<void(const char*)> hook;
+    {
+        std::lock_guard lock(uiMutex);
+        hook = answers.errorBox;
+    }
+    if (hook)
+        hook(text);
     // Death tests read this from the dying child's stderr.
     std::fprintf(stderr, "error box: %s\n", text);
     std::fflush(stderr);

@@ -16,6 +16,8 @@ struct ScriptedUi {
     std::function<void()> success = [] {};
     // Asked at every message-handling call of a progress window: true acts as its Cancel.
     std::function<bool(ProgressKind)> cancelProgress = [](ProgressKind) { return false; };
+    // Called with the text of every error box as it is shown (empty: nothing is called).
+    std::function<void(const char*)> errorBox;
 };
 
 // The answers in force; resetScriptedUi() restores the defaults and clears the record.
