@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 #include "app/context.h"
 #include "app/random.h"
 #include "app/text.h"
@@ -266,6 +270,21 @@ TEST_F(HttpExchangeDeathTest, AllHundredAndOnePortsTakenEndsTheProgram) {
     EXPECT_EXIT(takeAllAndConnect(), ::testing::ExitedWithCode(0),
                 "Upgrade Failed: Can't bind HTTP socket");
 }
+
+#ifndef _WIN32
+TEST_F(HttpExchangeDeathTest, NoSocketEndsTheProgram) {
+    const auto exhaustAndConnect = [] {
+        // A small descriptor limit, filled up, so no socket can be created.
+        const rlimit few{32, 32};
+        setrlimit(RLIMIT_NOFILE, &few);
+        for (int i = 0; i < 32 && openTcpSocket() != kInvalidSocket; ++i) {
+        }
+        openDeviceConnection(kLoopbackAddress, kLocalPort, kLoopbackAddress, 1);
+    };
+    EXPECT_EXIT(exhaustAndConnect(), ::testing::ExitedWithCode(0),
+                "Upgrade Failed: Can't open HTTP socket");
+}
+#endif
 
 TEST_F(HttpExchangeTest, HundredPortsTakenStillConnects) {
     constexpr std::uint32_t kLocal = 0x7f000009; // 127.0.0.9
