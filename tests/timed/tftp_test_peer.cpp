@@ -203,6 +203,8 @@ bool OneShotWebServer::start(std::uint32_t address) {
             std::lock_guard lock(webMutex);
             requestLine = request.substr(0, request.find("\r\n"));
         }
+        if (!answer)
+            return;
         const std::string page = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
                                  "Connection: close\r\n\r\n<html><body><table>"
                                  "<tr><td>Software Version:</td><td>2.0.11(x)</td></tr>"

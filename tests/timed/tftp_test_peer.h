@@ -98,6 +98,7 @@ struct ScriptedDevice {
 struct OneShotWebServer {
     SocketHandle listener = kInvalidSocket;
     std::thread thread;
+    bool answer = true;      // false: the connection is closed without an answer
     std::string requestLine; // guarded: written by the server's thread
     bool start(std::uint32_t address);
     // The first line of the request received, or "none".
