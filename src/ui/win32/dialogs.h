@@ -1,0 +1,28 @@
+// The Win32 dialog procedures and the small helpers they share.
+#pragma once
+
+#include <windows.h>
+
+// Moves a top-level window to the middle of the primary screen, size kept, top of the Z order.
+void centerWindow(HWND window);
+
+// The command id of a WM_COMMAND: the low 16 bits of wParam; the notification code is ignored.
+inline int commandId(WPARAM wParam) {
+    return LOWORD(wParam);
+}
+
+inline constexpr int kAffirmativeId = IDOK; // "OK", "Continue", "Upgrade"
+inline constexpr int kCancelId = IDCANCEL;  // "Cancel", Escape, the close box
+
+// Modal dialogs: id 1 ends with 1, id 2 with 0. Every procedure handles only WM_INITDIALOG and
+// WM_COMMAND and leaves the rest to the system's dialog handling.
+INT_PTR CALLBACK noticeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK addressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK confirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK successDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Modeless windows: their Cancel (or close box) destroys the window, shows
+// "Upgrade Failed: User Abort" and ends the process.
+INT_PTR CALLBACK connectingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,10 @@
+// The error box: the one way a failure is reported to the user.
+#include <windows.h>
+
+#include "ui/messages.h"
+#include "ui/ui.h"
+
+void showErrorBox(const char* text) {
+    // No owner and task-modal, so it works from any thread, even with no window left.
+    ::MessageBoxA(nullptr, text, kErrorBoxCaption, MB_OK | MB_TASKMODAL);
+}

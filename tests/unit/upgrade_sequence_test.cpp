@@ -1,0 +1,226 @@
+// The upgrade sequence's early paths through the scripted UI: quiet cancels that send nothing,
+// the unanswered first request, the refused confirmation, and the upgrade path it sends once the
+// listener is up (against a small device of the test's own on 127.0.0.2:80, in a private network
+// namespace so port 80 and 69 are ours alone).
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#if !defined(_WIN32)
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+#include "app/context.h"
+#include "app/upgrade_sequence.h"
+#include "platform/platform.h"
+#include "scripted_ui.h"
+#include "ui/dialog_logic.h"
+
+namespace {
+
+constexpr std::uint32_t kDeviceAddress = 0x7f000002; // 127.0.0.2
+
+class UpgradeSequenceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        upgradeContext = {};
+        resetScriptedUi();
+    }
+
+    static bool anyEventStartsWith(const std::string& prefix) {
+        for (const std::string& event : uiEvents())
+            if (event.rfind(prefix, 0) == 0)
+                return true;
+        return false;
+    }
+};
+
+TEST_F(UpgradeSequenceTest, CancelAtNoticeEndsQuietlyWithoutAddressOrRequest) {
+    scriptedUi().notice = [] { return false; };
+    // The instance given is stored before start-up (which finds the image through it).
+    int marker = 0;
+    upgradeContext.instance = &marker;
+    EXPECT_EQ(runUpgrade(nullptr), 0);
+    EXPECT_EQ(upgradeContext.instance, nullptr);
+    EXPECT_STREQ(upgradeContext.productName, "TOV-1000/2000"); // start-up ran first
+    EXPECT_EQ(uiEvents(), std::vector<std::string>{"dialog: notice"});
+}
+
+TEST_F(UpgradeSequenceTest, CancelAtAddressEndsQuietlyWithoutRequest) {
+    scriptedUi().address = [] { return false; };
+    EXPECT_EQ(runUpgrade(nullptr), 0);
+    EXPECT_EQ(uiEvents(), (std::vector<std::string>{"dialog: notice", "dialog: address"}));
+    EXPECT_EQ(upgradeContext.deviceAddress, 0u);
+}
+
+TEST_F(UpgradeSequenceTest, NoDeviceAddressEndsQuietlyWithoutRequest) {
+    // A dialog that returned OK without a usable address (0.0.0.0 parses to 0).
+    scriptedUi().address = [] {
+        acceptAddressEntry("0.0.0.0", 0);
+        return true;
+    };
+    EXPECT_EQ(runUpgrade(nullptr), 0);
+    EXPECT_EQ(uiEvents(), (std::vector<std::string>{"dialog: notice", "dialog: address"}));
+    EXPECT_FALSE(anyEventStartsWith("error:"));
+}
+
+TEST(UpgradePath, FormsTheDeviceFetchRequest) {
+    std::array<char, kUpgradePathSize> path;
+    formatUpgradePath(path, 0xc0a80005, 69, "/tov1a2b.bin");
+    EXPECT_STREQ(path.data(), "/admin/upgrade?tftp://192.168.0.5:69/tov1a2b.bin");
+
+    formatUpgradePath(path, 0xffffffff, 65535, "/tov7fff.bin");
+    EXPECT_STREQ(path.data(), "/admin/upgrade?tftp://255.255.255.255:65535/tov7fff.bin");
+    EXPECT_EQ(std::strlen(path.data()), 55u); // the longest the program can form
+
+    // A file name that could never come from the dialog is cut, never written past the buffer.
+    const std::string huge(300, 'x');
+    formatUpgradePath(path, 0x7f000001, 69, huge.c_str());
+    EXPECT_EQ(std::strlen(path.data()), kUpgradePathSize - 1);
+}
+
+#if !defined(_WIN32)
+
+// Moves this process into a network namespace of its own with only loopback, brought up.
+bool enterPrivateLoopback() {
+    if (::unshare(CLONE_NEWNET) != 0)
+        return false;
+    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (s < 0)
+        return false;
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    bool up = ::ioctl(s, SIOCGIFFLAGS, &request) == 0;
+    request.ifr_flags |= IFF_UP;
+    up = up && ::ioctl(s, SIOCSIFFLAGS, &request) == 0;
+    ::close(s);
+    return up;
+}
+
+// The device's web server, for `answers.size()` connections: each request is printed to stderr
+// (the death test reads it) and answered with the next text, then the connection is closed.
+// Every wait is bounded.
+void serveDevice(SocketHandle listener, std::vector<std::string> answers,
+                 std::atomic<int>* served) {
+    for (const std::string& answer : answers) {
+        if (!waitReadable(listener, 10000))
+            return;
+        SocketGuard connection(acceptConnection(listener));
+        if (connection.get() == kInvalidSocket)
+            return;
+        std::string request;
+        std::array<std::uint8_t, 2048> chunk;
+        while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536 &&
+               waitReadable(connection.get(), 5000)) {
+            const int n = receiveBytes(connection.get(), chunk);
+            if (n <= 0)
+                break;
+            request.append(reinterpret_cast<const char*>(chunk.data()), n);
+        }
+        std::fprintf(stderr, "device got: %s\n", request.substr(0, request.find("\r\n")).c_str());
+        std::fflush(stderr);
+        sendBytes(connection.get(),
+                  std::span(reinterpret_cast<const std::uint8_t*>(answer.data()), answer.size()));
+        served->fetch_add(1);
+    }
+}
+
+// Starts the device's web server on 127.0.0.2:80 inside a fresh private namespace, for
+// `answers.size()` connections; runs in the death test's child, bounded by an alarm.
+void startDevice(std::vector<std::string> answers, std::atomic<int>* served) {
+    ::alarm(30); // a hang ends the child with a signal, which fails the test
+    if (!enterPrivateLoopback())
+        std::_Exit(90);
+    SocketGuard listener(openTcpSocket());
+    if (!bindSocket(listener.get(), kDeviceAddress, 80) || !listenSocket(listener.get(), 4))
+        std::_Exit(91);
+    std::thread(serveDevice, listener.release(), std::move(answers), served).detach();
+}
+
+std::atomic<int> requestsServed{0};
+
+// Exits 0 only when runUpgrade returned 0 with `expected` as the last UI event; prints the events.
+[[noreturn]] void runAndExpectLastEvent(const std::string& expected) {
+    const int result = runUpgrade(nullptr);
+    const std::vector<std::string> events = uiEvents();
+    for (const std::string& event : events)
+        std::fprintf(stderr, "ui: %s\n", event.c_str());
+    std::fflush(stderr);
+    std::_Exit(result == 0 && !events.empty() && events.back() == expected ? 0 : 92);
+}
+
+constexpr char kDevicePage[] = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n"
+                               "<tr><td>Product Name:</td><td>TOV-2000</td></tr>"
+                               "<tr><td>Serial Number:</td><td>FM500123</td></tr>";
+
+[[noreturn]] void silentDevice() {
+    startDevice({""}, &requestsServed); // accepts, then closes without a byte
+    runAndExpectLastEvent("error: Upgrade Failed: No Response From TOV");
+}
+
+[[noreturn]] void refusedConfirmation() {
+    startDevice({kDevicePage}, &requestsServed);
+    scriptedUi().confirm = [] {
+        // What the page said is in place when the confirmation opens.
+        if (std::string(upgradeContext.deviceInfo.serialNumber) != "FM500123")
+            std::_Exit(93);
+        return false;
+    };
+    runAndExpectLastEvent("error: Upgrade Failed: User Abort");
+}
+
+[[noreturn]] void cancelWhileWaitingForTheDevice() {
+    startDevice({kDevicePage, "HTTP/1.1 200 OK\r\n\r\n"}, &requestsServed);
+    // Only once the upgrade request has been answered does the user cancel the waiting window.
+    scriptedUi().cancelProgress = [](ProgressKind kind) {
+        return kind == ProgressKind::waiting && requestsServed.load() >= 2;
+    };
+    runUpgrade(nullptr);
+    std::_Exit(94); // never reached: the sequence idles until another thread ends the process
+}
+
+class UpgradeSequenceDeviceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "needs root for a private network namespace";
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        upgradeContext = {};
+        resetScriptedUi();
+    }
+};
+
+TEST_F(UpgradeSequenceDeviceTest, SilentDeviceGivesNoResponseAndNoConfirmation) {
+    EXPECT_EXIT(silentDevice(), ::testing::ExitedWithCode(0),
+                "device got: GET /admin/advanced HTTP/1.1\n"
+                "(.|\n)*ui: dialog: address\nui: open: connecting\nui: destroy: connecting\n"
+                "ui: error: Upgrade Failed: No Response From TOV\n$");
+}
+
+TEST_F(UpgradeSequenceDeviceTest, RefusedConfirmationAbortsBeforeTheListener) {
+    EXPECT_EXIT(refusedConfirmation(), ::testing::ExitedWithCode(0),
+                "ui: dialog: confirm\nui: error: Upgrade Failed: User Abort\n$");
+}
+
+TEST_F(UpgradeSequenceDeviceTest, UpgradeRequestNamesTheBoundListenerAndTheDrawnFile) {
+    // The listener is up (port 69 is free here) before the device is asked to fetch.
+    EXPECT_EXIT(cancelWhileWaitingForTheDevice(), ::testing::ExitedWithCode(0),
+                "device got: GET /admin/advanced HTTP/1.1\n(.|\n)*"
+                "device got: GET /admin/upgrade\\?tftp://127\\.0\\.0\\.1:69/tov[0-9a-f]+\\.bin "
+                "HTTP/1\\.1\n(.|\n)*error box: Upgrade Failed: User Abort");
+}
+
+#endif
+
+} // namespace
