@@ -186,9 +186,11 @@ class ScriptedTftpServer(threading.Thread):
     tsize and timeout 5 from the listening socket, 512-byte blocks in lock-step, the last packet
     again after 100 ms of silence, given up after 30 silences. Records every datagram."""
 
-    def __init__(self, data, name, address=COMPUTER, port=69, reply_from=None, answer=True):
+    def __init__(self, data, name, address=COMPUTER, port=69, reply_from=None, answer=True,
+                 pause_after_ack=None):
         super().__init__(daemon=True)
-        self.data, self.name = data, name.encode()
+        self.pause_after_ack = pause_after_ack  # (block, seconds): hold the next block back
+        self.data, self.file_name = data, name.encode()
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.sock.bind((address, port))
         self.reply_sock = self.sock
@@ -200,6 +202,7 @@ class ScriptedTftpServer(threading.Thread):
         self.complete = False
         self.peer = None
         self.stop_flag = False
+        self.paused = False
 
     def close(self):
         self.stop_flag = True
@@ -225,7 +228,7 @@ class ScriptedTftpServer(threading.Thread):
         deadline = time.monotonic() + 60
         while not self.stop_flag and time.monotonic() < deadline:
             data, src = self._recv(0.05)
-            if data and data[:2] == b"\x00\x01" and data[2:].split(b"\0")[0] == self.name:
+            if data and data[:2] == b"\x00\x01" and data[2:].split(b"\0")[0] == self.file_name:
                 self.peer = src
                 break
         if self.peer is None or not self.answer:
@@ -248,19 +251,27 @@ class ScriptedTftpServer(threading.Thread):
             data, src = self._recv(0.01)
             if data and src == self.peer and len(data) >= 4 and data[:2] == b"\x00\x04" and \
                     struct.unpack(">H", data[2:4])[0] == block:
+                if self.pause_after_ack and self.pause_after_ack[0] == block:
+                    self.paused = True
+                    end = time.monotonic() + self.pause_after_ack[1]
+                    while time.monotonic() < end:
+                        self._recv(0.01)
+                    self.paused = False
                 block += 1
                 silences = 0
                 last = time.monotonic()
                 if block > count:
                     self.complete = True
-                    return
+                    break
                 self.reply_sock.sendto(packet(), self.peer)
             elif time.monotonic() - last >= 0.1:
                 silences += 1
                 if silences >= 30:
-                    return
+                    break
                 last = time.monotonic()
                 self.reply_sock.sendto(packet(), self.peer)
+        while not self.stop_flag and time.monotonic() < deadline:  # record what comes after
+            self._recv(0.05)
 
 
 def wait_until(predicate, timeout=10.0):
