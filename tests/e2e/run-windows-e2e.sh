@@ -8,14 +8,16 @@
 # $TOV_WIN_BUILD/e2e/<scenario>/.
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-win=$(cd "${TOV_WIN_BUILD:-$root/build/windows}" 2>/dev/null && pwd) || win=
-native=$(cd "${TOV_NATIVE_BUILD:-$root/build/native}" 2>/dev/null && pwd) || native=
+win=${TOV_WIN_BUILD:-$root/build/windows}
+native=${TOV_NATIVE_BUILD:-$root/build/native}
+win=$(realpath -m "$win")
+native=$(realpath -m "$native")
 jobs=${TOV_E2E_JOBS:-6}
 
 missing=
 for f in "$win/src/ui/win32/tov-upgrade.exe" "$win/src/ui/win32/tov-driver.exe" \
   "$native/tools/sim/tov-sim"; do
-  [ -n "$win" ] && [ -n "$native" ] && [ -e "$f" ] || missing="$missing $f"
+  [ -e "$f" ] || missing="$missing $f"
 done
 if [ -n "$missing" ]; then
   echo "run-windows-e2e: missing:$missing (build both presets first)"
