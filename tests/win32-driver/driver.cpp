@@ -17,6 +17,7 @@
 //   pick ID INDEX         selects entry INDEX of the combo box ID
 //   type ID TEXT          sets the text of the edit control ID
 //   press ID              presses the button ID (a posted WM_COMMAND, as a click sends)
+//   click ID              clicks the control ID with posted mouse messages, as a user's click
 //   key escape|enter      posts the key to the current dialog
 //   close                 clicks the title bar's close box (SC_CLOSE)
 //   sleep MS              waits
@@ -396,6 +397,14 @@ bool runStep(Driver& d, const std::string& step) {
     if (command == "press") {
         ::PostMessageW(d.current, WM_COMMAND, MAKEWPARAM(std::atoi(id.c_str()), BN_CLICKED),
                        reinterpret_cast<LPARAM>(target));
+        return true;
+    }
+    if (command == "click") {
+        RECT rect;
+        ::GetClientRect(target, &rect);
+        const LPARAM middle = MAKELPARAM(rect.right / 2, rect.bottom / 2);
+        ::PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+        ::PostMessageW(target, WM_LBUTTONUP, 0, middle);
         return true;
     }
     if (command == "type") {
