@@ -22,7 +22,7 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(out.returncode, 0)
         listed = set(re.findall(r"^  --([a-z0-9-]+)", out.stdout, re.M))
         wanted = {"address", "port", "user", "password", "realm", "qop", "algorithm", "opaque",
-                  "nonce", "nonce-uses", "accept-rfc-digest", "product-name", "mac",
+                  "nonce", "nonce-uses", "accept-rfc-digest", "keep-nonce-on-restart", "product-name", "mac",
                   "software-version", "hardware-version", "serial", "image-out", "restart-ms",
                   "log", "ready-file", "tftp-timeout-ms", "tftp-retries", "tftp-no-options",
                   "strict-source", "fault-drop-ack", "fault-drop-ack-every",

@@ -9,7 +9,8 @@ import tempfile
 import time
 import unittest
 
-from simlib import Sim, page_value, status_of, upgrade_path, make_image, wait_until
+from simlib import (Sim, challenge_of, make_image, page_value, program_auth_line, status_of,
+                    upgrade_path, wait_until)
 
 NAME = "/tov1a2b.bin"
 
@@ -152,6 +153,28 @@ class FetchFromTftpdHpa(unittest.TestCase):
             time.sleep(0.3)
             self.assertEqual(sim.events("restart_begin"), [])
             self.assertEqual(software_version(sim), "2.0.9(a)")
+
+    def test_restart_forgets_the_nonce_unless_told_to_keep_it(self):
+        with tempfile.TemporaryDirectory() as d:
+            image = make_image(os.path.join(d, "fw.bin"), size=3000)
+        for keep in (False, True):
+            extra = ["--keep-nonce-on-restart"] if keep else []
+            with self.subTest(keep=keep), TftpdHpa({NAME: image}), \
+                    Sim("--password", "pw", "--qop", "auth", "--restart-ms", "100",
+                        "--tftp-timeout-ms", "200", *extra) as sim:
+                c = challenge_of(sim.get("/admin/advanced"))
+                path = upgrade_path("127.0.0.1", 69, NAME)
+                self.assertEqual(status_of(sim.get(path, program_auth_line("admin", "pw", c))),
+                                 200)
+                sim.wait_event("restart_end", timeout=30)
+                after = sim.get("/admin/advanced", program_auth_line("admin", "pw", c, nc=2))
+                if keep:
+                    self.assertEqual(status_of(after), 200)
+                    self.assertIn("2.0.10(e)", after.decode())
+                else:
+                    self.assertEqual(status_of(after), 401)
+                    self.assertNotEqual(challenge_of(after)["nonce"], c["nonce"])
+                    self.assertEqual(sim.events("auth")[-1]["reason"], "stale nonce")
 
 
 if __name__ == "__main__":

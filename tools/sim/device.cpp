@@ -192,7 +192,8 @@ void Device::finishUpgrade() {
 
 void Device::endRestart() {
     web_.identity.softwareVersion = pendingVersion_;
-    issueNonce(web_.auth, o_, true); // a restarted device has forgotten its nonces
+    if (!o_.password.empty() && !o_.keepNonceOnRestart)
+        issueNonce(web_.auth, o_, true); // a restarted device has forgotten its nonces
     if (!openListener())
         return; // tried again on the next pass
     restarting_ = false;

@@ -26,12 +26,13 @@ struct SimOptions {
     std::string user = "admin";
     std::string password;
     std::string realm = "TOV";
-    std::string qop;              // empty: none offered
-    std::string algorithm;        // empty: none named
-    std::string opaque;           // empty: none sent
-    std::string bootNonce;        // empty: a random nonce at every start
-    std::uint32_t nonceUses = 0;  // fresh nonce after this many accepted requests; 0: never
-    bool acceptRfcDigest = false; // also accept RFC 2617 headers as other clients write them
+    std::string qop;                 // empty: none offered
+    std::string algorithm;           // empty: none named
+    std::string opaque;              // empty: none sent
+    std::string bootNonce;           // empty: a random nonce at every start
+    std::uint32_t nonceUses = 0;     // fresh nonce after this many accepted requests; 0: never
+    bool acceptRfcDigest = false;    // also accept RFC 2617 headers as other clients write them
+    bool keepNonceOnRestart = false; // by default a restart forgets the nonce, as a reboot does
 
     // TFTP client.
     std::uint32_t tftpTimeoutMs = 1000;
