@@ -30,7 +30,9 @@ def ops(server, src=None):
     return out
 
 
-class TftpFaults(unittest.TestCase):
+class TransferCase(unittest.TestCase):
+    """Runs one upgrade transfer against a scripted server of the program's kind."""
+
     def transfer(self, *args, size=5000, server_args=None, complete=True):
         data = image(size)
         server = ScriptedTftpServer(data, NAME, **(server_args or {}))
@@ -50,6 +52,9 @@ class TftpFaults(unittest.TestCase):
         finally:
             sim.stop()
             server.close()
+
+
+class TftpFaults(TransferCase):
 
     def test_plain_transfer_acknowledges_each_block_once(self):
         sim, server = self.transfer()
@@ -177,6 +182,34 @@ class TftpFaults(unittest.TestCase):
         finally:
             self.assertEqual(sim.stop(), 0)
             server.close()
+
+
+class TftpStrictness(TransferCase):
+    """What the device's client refuses or survives on its own, without a fault option."""
+
+    def test_resends_its_last_ack_when_the_server_falls_silent(self):
+        sim, server = self.transfer(server_args={"pause_after_ack": (2, 0.7)})
+        self.assertEqual(len(sim.events("tftp_resend")), 1)
+        self.assertEqual(ops(server, server.peer).count((4, 2)), 2)
+
+    def test_refuses_an_oack_it_cannot_take(self):
+        cases = {
+            b"\x00\x06blksize\x001024\x00": "unrequested option blksize",
+            b"\x00\x06tsize\x0012x\x00": "bad tsize value",
+            b"\x00\x06tsize\x0050000000\x00": "image too large",
+            b"\x00\x06tsize\x005000": "malformed OACK",
+            b"\x00\x06tsize\x005000\x00tsize\x005000\x00": "option acknowledged twice",
+        }
+        for oack, why in cases.items():
+            with self.subTest(why=why):
+                sim, server = self.transfer(server_args={"oack": oack}, complete=False)
+                self.assertEqual(sim.events("tftp_end")[0]["failure"], why)
+                self.assertEqual([op for op, _ in ops(server, server.peer)], [1, 5])
+
+    def test_takes_an_oack_although_it_asked_for_no_options(self):
+        sim, server = self.transfer("--tftp-no-options")
+        self.assertEqual(server.received[0][2], b"\x00\x01" + NAME.encode() + b"\x00octet\x00")
+        self.assertEqual(sim.events("image_check")[0]["tsize"], 5000)
 
 
 class HttpFaults(unittest.TestCase):

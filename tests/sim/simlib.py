@@ -187,8 +187,9 @@ class ScriptedTftpServer(threading.Thread):
     again after 100 ms of silence, given up after 30 silences. Records every datagram."""
 
     def __init__(self, data, name, address=COMPUTER, port=69, reply_from=None, answer=True,
-                 pause_after_ack=None):
+                 pause_after_ack=None, oack=None):
         super().__init__(daemon=True)
+        self.oack = oack  # other OACK bytes to send instead of the program's
         self.pause_after_ack = pause_after_ack  # (block, seconds): hold the next block back
         self.data, self.file_name = data, name.encode()
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
@@ -241,6 +242,8 @@ class ScriptedTftpServer(threading.Thread):
 
         def packet():
             if block == 0:
+                if self.oack is not None:
+                    return self.oack
                 return b"\x00\x06tsize\x00%d\x00timeout\x005\x00" % size
             return struct.pack(">HH", 3, block) + self.data[(block - 1) * 512:block * 512]
 
