@@ -28,8 +28,10 @@
 
 #include <cstdio>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,6 +47,7 @@ struct Driver {
     std::wstring currentTitle;
     DWORD timeout = kDefaultTimeout;
     int shotCount = 0;
+    std::set<std::pair<HWND, std::wstring>> seen; // every window and title met while waiting
 };
 
 std::wstring widen(const std::string& text) {
@@ -217,6 +220,32 @@ void logAllWindows(Driver& d) {
         logWindow(d, window);
 }
 
+// Logs each window (and each new title of a window) of the program the first time it is seen, so
+// the log also records windows that come and go between the steps.
+void noteWindows(Driver& d) {
+    WindowSearch search{d.process.dwProcessId, nullptr, false, nullptr, {}};
+    ::EnumWindows(visitTopLevel, reinterpret_cast<LPARAM>(&search));
+    for (HWND window : search.all) {
+        // The caption as stored, without a message that a busy window would have to answer.
+        wchar_t title[256] = {};
+        ::GetWindowTextW(window, title, 256);
+        if (d.seen.insert({window, title}).second)
+            say(d, "seen: %s [%s]", narrow(title), narrow(className(window)));
+    }
+}
+
+// Waits for the program to end, noting its windows meanwhile; false when the limit passed.
+bool waitForExit(Driver& d, DWORD limit) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (::WaitForSingleObject(d.process.hProcess, 50) == WAIT_OBJECT_0)
+            return true;
+        if (::GetTickCount() - start >= limit)
+            return false;
+        noteWindows(d);
+    }
+}
+
 // Saves the window's area of the screen as a 24-bit BMP.
 void saveScreenshot(Driver& d, HWND window, const std::wstring& title) {
     if (d.shotsDir.empty())
@@ -314,6 +343,7 @@ bool runStep(Driver& d, const std::string& step) {
         const DWORD start = ::GetTickCount();
         HWND found = nullptr;
         while (::GetTickCount() - start < limit) {
+            noteWindows(d);
             found = findWindow(d, title, command == "expect-prefix");
             if (found != nullptr || !programRunning(d))
                 break;
@@ -347,13 +377,14 @@ bool runStep(Driver& d, const std::string& step) {
         while (::GetTickCount() - start < limit) {
             if (!::IsWindow(d.current) || !::IsWindowVisible(d.current))
                 return true;
+            noteWindows(d);
             ::Sleep(50);
         }
         say(d, "FAIL: window still open: %s", narrow(d.currentTitle));
         return false;
     }
     if (command == "exit") {
-        if (::WaitForSingleObject(d.process.hProcess, limit) != WAIT_OBJECT_0) {
+        if (!waitForExit(d, limit)) {
             say(d, "FAIL: the program is still running");
             logAllWindows(d);
             return false;
