@@ -13,6 +13,9 @@
 //   text ID TEXT          the current window's control ID reads TEXT (\r \n \\ escapes)
 //   count ID N            the combo box ID holds N entries
 //   item ID INDEX TEXT    entry INDEX of the combo box ID reads TEXT
+//   focus ID              the keyboard focus is in control ID (or inside it)
+//   centred               the current window stands in the middle of the screen
+//   range ID LOW HIGH     the progress bar ID has this range
 //   address A.B.C.D       puts the address into the IPv4 control 1000
 //   pick ID INDEX         selects entry INDEX of the combo box ID
 //   type ID TEXT          sets the text of the edit control ID
@@ -403,6 +406,18 @@ bool runStep(Driver& d, const std::string& step) {
         ::PostMessageW(d.current, WM_SYSCOMMAND, SC_CLOSE, 0);
         return true;
     }
+    if (command == "centred") {
+        RECT rect;
+        ::GetWindowRect(d.current, &rect);
+        const int x = (::GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left)) >> 1;
+        const int y = (::GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top)) >> 1;
+        if (rect.left == x && rect.top == y)
+            return true;
+        say(d, "FAIL: window at %s, centred would be %s",
+            std::to_string(rect.left) + "," + std::to_string(rect.top),
+            std::to_string(x) + "," + std::to_string(y));
+        return false;
+    }
     if (command == "key") {
         const WPARAM key = argument == "escape" ? VK_ESCAPE : VK_RETURN;
         ::PostMessageW(d.current, WM_KEYDOWN, key, 1);
@@ -429,6 +444,25 @@ bool runStep(Driver& d, const std::string& step) {
         ::PostMessageW(d.current, WM_COMMAND, MAKEWPARAM(std::atoi(id.c_str()), BN_CLICKED),
                        reinterpret_cast<LPARAM>(target));
         return true;
+    }
+    if (command == "focus") {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(d.current, nullptr), &info);
+        if (info.hwndFocus == target || ::IsChild(target, info.hwndFocus))
+            return true;
+        say(d, "FAIL: the focus is in control %s, expected %s",
+            std::to_string(info.hwndFocus ? ::GetDlgCtrlID(info.hwndFocus) : 0), id);
+        return false;
+    }
+    if (command == "range") {
+        const auto low = static_cast<int>(::SendMessageW(target, PBM_GETRANGE, TRUE, 0));
+        const auto high = static_cast<int>(::SendMessageW(target, PBM_GETRANGE, FALSE, 0));
+        const std::string actual = std::to_string(low) + " " + std::to_string(high);
+        if (actual == rest)
+            return true;
+        say(d, "FAIL: progress range %s, expected %s", actual, rest);
+        return false;
     }
     if (command == "click") {
         RECT rect;
