@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <new>
+
 #include "app/context.h"
 #include "dialogs.h"
 #include "resource.h"
@@ -75,8 +77,13 @@ ProgressWindow openProgressWindow(ProgressKind kind) {
                                        procedure, 0);
     if (window == nullptr)
         return nullptr; // callers carry on without a window
+    auto* state = new (std::nothrow) ProgressWindowState{window};
+    if (state == nullptr) {
+        ::DestroyWindow(window);
+        return nullptr;
+    }
     ::ShowWindow(window, SW_SHOWNORMAL);
-    return new ProgressWindowState{window};
+    return state;
 }
 
 void setProgressTitle(ProgressWindow window, const char* title) {
