@@ -5,7 +5,7 @@
 //   tov-driver.exe [--program EXE] [--log FILE] [--shots DIR] [SCRIPT_FILE] [-e STEP]...
 //
 // Steps, one per line ('#' starts a comment):
-//   timeout MS            time limit for the next waiting step (default 20000)
+//   timeout MS            time limit for the next waiting step (default 30000)
 //   expect TITLE          wait for a visible window of the program with exactly this title
 //   expect-prefix TEXT    the same, for a title that begins with TEXT (titles that count up)
 //   absent TITLE          fail if such a window shows up within the time limit
@@ -39,7 +39,7 @@
 
 namespace {
 
-constexpr DWORD kDefaultTimeout = 20000;
+constexpr DWORD kDefaultTimeout = 30000;
 
 struct Driver {
     std::wstring program;
