@@ -23,7 +23,9 @@ std::size_t copyText(std::span<char> dest, std::string_view text) {
     if (dest.empty())
         return 0;
     const std::size_t length = text.size() < dest.size() - 1 ? text.size() : dest.size() - 1;
-    std::memcpy(dest.data(), text.data(), length);
+    // An empty view may carry no pointer at all, which memcpy must not be given.
+    if (length > 0)
+        std::memcpy(dest.data(), text.data(), length);
     dest[length] = '\0';
     return length;
 }

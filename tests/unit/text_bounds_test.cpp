@@ -1,0 +1,30 @@
+// The bounded text helpers at their edges: an empty view without a pointer (what an absent
+// challenge parameter is), a destination of one byte, and a buffer with no terminator.
+#include <gtest/gtest.h>
+
+#include <string_view>
+
+#include "app/text.h"
+
+TEST(TextBounds, EmptyViewWithoutPointerCopiesNothing) {
+    char dest[8] = "stale";
+    EXPECT_EQ(copyText(dest, std::string_view{}), 0u);
+    EXPECT_STREQ(dest, "");
+}
+
+TEST(TextBounds, CopyAndFormatStayInsideTheDestination) {
+    char one[1] = {'x'};
+    EXPECT_EQ(copyText(one, "abc"), 0u);
+    EXPECT_EQ(one[0], '\0');
+
+    char four[4];
+    EXPECT_EQ(copyText(four, "abcdef"), 3u);
+    EXPECT_STREQ(four, "abc");
+    EXPECT_EQ(formatText(four, "%s", "123456"), 3);
+    EXPECT_STREQ(four, "123");
+}
+
+TEST(TextBounds, UnterminatedBufferEndsAtItsSize) {
+    const char full[4] = {'a', 'b', 'c', 'd'};
+    EXPECT_EQ(textIn(full), "abcd");
+}
