@@ -1,0 +1,59 @@
+// The address parser against a reference written from the parser's rules with the C library's
+// own tokenizer: the same code and the same address for any text the user can type.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "ui/dotted_address.h"
+
+namespace {
+// Length, characters, then the parts split at runs of "." and "*". A part is read in 64 bits so
+// that a run of 15 digits (a text without separators) cannot overflow the reference either.
+int referenceParse(const char* text, std::uint32_t* address) {
+    *address = 0;
+    const std::size_t length = std::strlen(text);
+    if (length < 7 || length > 15)
+        return 4;
+    for (std::size_t i = 0; i < length; ++i)
+        if (std::strchr("0123456789.*", text[i]) == nullptr || text[i] == '\0')
+            return 5;
+    char copy[16];
+    std::memcpy(copy, text, length + 1);
+    std::uint32_t parts[4] = {};
+    int count = 0;
+    char* state = nullptr;
+    for (char* part = strtok_r(copy, "*.", &state); part != nullptr;
+         part = strtok_r(nullptr, "*.", &state)) {
+        if (count == 4)
+            return 2;
+        const long long value = std::strtoll(part, nullptr, 10);
+        if (value < 0 || value > 255)
+            return 1;
+        parts[count++] = static_cast<std::uint32_t>(value);
+    }
+    if (count < 4)
+        return 3;
+    *address = parts[0] << 24 | parts[1] << 16 | parts[2] << 8 | parts[3];
+    return 0;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size > 64)
+        return 0;
+    std::vector<char> text(data, data + size);
+    text.push_back('\0');
+
+    std::uint32_t address = 0xdeadbeef;
+    const int code = parseDottedAddress(text.data(), &address);
+    std::uint32_t expected = 0xdeadbeef;
+    const int expectedCode = referenceParse(text.data(), &expected);
+    FUZZ_CHECK(code >= 0 && code <= 5);
+    FUZZ_CHECK(code == expectedCode);
+    FUZZ_CHECK(address == expected);
+    if (code != 0)
+        FUZZ_CHECK(address == 0);
+    return 0;
+}
