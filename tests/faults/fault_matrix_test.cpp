@@ -1,0 +1,488 @@
+// The fault matrix: every fault option of the simulated device, the exhausted port ranges, a
+// refused connection, over-long and hostile answers, and Cancel at each window, each asserting
+// what the user sees (exact texts), the exit status 0 and the bytes the device stored.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+#include "scripted_ui.h"
+#include "ui/dialog_logic.h"
+
+namespace {
+
+const std::string kUploaded =
+    "title: uploading: Uploading Firmware to TOV@127.0.0.2 725912/725912 Bytes";
+const std::string kSettling = "title: uploading: Updating Firmware to TOV@127.0.0.2";
+const std::string kConfirmTitle = "confirm title: Confirm Upgrade to Ver. 2.0.10(e)";
+const std::string kConfirmShows = "confirm shows: serial=FM2000A123456 mac=00:0E:08:12:34:56 "
+                                  "software=2.0.9(a) hardware=1.2 product=TOV-2000";
+// On the scaled clock the settling wait lasts 1.6 s: the device finishes its TFTP dally and its
+// restart well within it.
+const std::vector<std::string> kQuickDevice = {"--tftp-timeout-ms", "500", "--restart-ms", "100"};
+
+Scenario withSim(std::vector<std::string> args) {
+    Scenario s;
+    s.simArgs = kQuickDevice;
+    s.simArgs.insert(s.simArgs.end(), args.begin(), args.end());
+    return s;
+}
+
+Scenario withoutDevice() {
+    Scenario s;
+    s.startSim = false;
+    return s;
+}
+
+Scenario withOwnDevice(std::vector<std::string> answers) {
+    Scenario s;
+    s.startSim = false;
+    s.ownDeviceAnswers = std::move(answers);
+    return s;
+}
+
+void expectEndedCleanly(const Outcome& o) {
+    EXPECT_TRUE(o.exited) << "the program did not end by itself";
+    EXPECT_EQ(o.exitStatus, 0);
+}
+
+// The device got the whole image, byte for byte, and installed it.
+void expectImageStored(const Outcome& o) {
+    ASSERT_TRUE(o.stored) << "the device stored no image";
+    EXPECT_TRUE(o.storedImage == carriedImage())
+        << "stored " << o.storedImage.size() << " bytes, carried " << carriedImage().size();
+    EXPECT_EQ(o.deviceEvents("tftp_end", {"\"complete\":true", "\"bytes\":725912"}).size(), 1u);
+    EXPECT_EQ(o.deviceEvents("image_check", {"\"accepted\":true"}).size(), 1u);
+}
+
+void expectNothingStored(const Outcome& o) {
+    EXPECT_FALSE(o.stored) << "the device stored an image";
+    EXPECT_TRUE(o.deviceEvents("image_check").empty());
+}
+
+// A whole upgrade: the transfer shown complete, the settling caption, the success dialog with
+// the version the device now reports, no error box.
+void expectSuccess(const Outcome& o) {
+    expectEndedCleanly(o);
+    EXPECT_TRUE(o.errors().empty()) << "error box: " << o.errors().front();
+    EXPECT_TRUE(o.saw(kConfirmTitle));
+    EXPECT_TRUE(o.saw(kUploaded));
+    EXPECT_TRUE(o.saw(kSettling));
+    EXPECT_TRUE(o.saw("dialog: success"));
+    EXPECT_TRUE(o.saw("success title: TOV@127.0.0.2 Upgrade Successful!"));
+    EXPECT_TRUE(o.saw("success shows: 2.0.10(e)"));
+    expectImageStored(o);
+}
+
+// Exactly one error box, with this text, and no success.
+void expectFailure(const Outcome& o, const std::string& text) {
+    expectEndedCleanly(o);
+    EXPECT_EQ(o.errors(), std::vector<std::string>{text});
+    EXPECT_FALSE(o.saw("dialog: success"));
+}
+
+// Cancel in a progress window of this kind once `when` holds at one of its message calls.
+void cancelWhen(ProgressKind kind, std::function<bool()> when) {
+    scriptedUi().cancelProgress = [kind, when](ProgressKind k) { return k == kind && when(); };
+}
+
+// Cancel in a progress window of this kind after `calls` of its message-handling calls.
+void cancelAfter(ProgressKind kind, int calls) {
+    auto count = std::make_shared<int>(0);
+    cancelWhen(kind, [count, calls] { return ++*count > calls; });
+}
+
+// An answer of exactly `total` bytes: status line, head, filler, tail.
+std::string longAnswer(std::size_t total, const std::string& head, const std::string& tail) {
+    std::string page = "HTTP/1.1 200 OK\r\n\r\n" + head;
+    page.append(total - page.size() - tail.size(), 'x');
+    return page + tail;
+}
+
+int connections(const Outcome& o) {
+    return static_cast<int>(o.deviceEvents("http_connection").size());
+}
+
+// The settling wait, seen from the device: from the end of its transfer (after its dally) to
+// the program's closing request.
+long settlingGap(const Outcome& o) {
+    const auto ends = o.deviceEvents("tftp_end");
+    const auto conns = o.deviceEvents("http_connection");
+    if (ends.empty() || conns.empty())
+        return -1;
+    return Outcome::eventTime(conns.back()) - Outcome::eventTime(ends.front());
+}
+
+void answerPassword(std::vector<std::string> passwords) {
+    auto next = std::make_shared<std::size_t>(0);
+    scriptedUi().password = [passwords, next] {
+        if (*next >= passwords.size())
+            return false; // Cancel
+        storeCredentials("admin", passwords[(*next)++]);
+        return true;
+    };
+}
+
+int shownCount(const std::string& prefix) {
+    int n = 0;
+    for (const std::string& line : uiEvents())
+        n += line.rfind(prefix, 0) == 0;
+    return n;
+}
+
+} // namespace
+
+// ---- the device's own behaviour ------------------------------------------------------------
+
+TEST(Faults, CompleteUpgradeWithoutPassword) {
+    const Outcome o = runScenario(withSim({}));
+    expectSuccess(o);
+    EXPECT_TRUE(o.saw(kConfirmShows));
+    EXPECT_EQ(o.count("dialog: password"), 0);
+    EXPECT_EQ(o.errors().size(), 0u);
+    // 1,562 ticks of the program's 32 ms (scaled: 1.56 s), less the device's 0.5 s dally.
+    EXPECT_GE(settlingGap(o), 900);
+    EXPECT_LE(settlingGap(o), 6000);
+    EXPECT_EQ(connections(o), 3);
+}
+
+TEST(Faults, PasswordAskedOnceAndSentWithEveryRequest) {
+    const Outcome o = runScenario(withSim({"--password", "secret", "--qop", "auth", "--algorithm",
+                                           "MD5-sess", "--opaque", "op4que"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.count("dialog: password"), 1);
+    EXPECT_EQ(o.deviceEvents("auth", {"\"accepted\":true"}).size(), 3u);
+}
+
+TEST(Faults, RefusedPasswordIsAskedForAgain) {
+    Scenario s = withSim({"--password", "secret"});
+    s.prepare = [] { answerPassword({"wrong", "also wrong", "secret"}); };
+    const Outcome o = runScenario(s);
+    expectSuccess(o);
+    EXPECT_EQ(o.count("dialog: password"), 3);
+    // None, wrong, also wrong; then the restarted device's fresh nonce at the closing request,
+    // which is retried without asking.
+    EXPECT_EQ(o.deviceEvents("auth", {"\"accepted\":false"}).size(), 4u);
+}
+
+TEST(Faults, FreshNonceIsRetriedWithoutAsking) {
+    const Outcome o = runScenario(withSim({"--password", "secret", "--nonce-uses", "1"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.count("dialog: password"), 1);
+}
+
+TEST(Faults, CancelledPasswordPromptAbortsBeforeAnything) {
+    Scenario s = withSim({"--password", "secret"});
+    s.prepare = [] { answerPassword({}); };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_FALSE(o.saw("dialog: confirm"));
+    EXPECT_TRUE(o.deviceEvents("upgrade_request").empty());
+    expectNothingStored(o);
+}
+
+TEST(Faults, LostAckIsRecoveredByResending) {
+    const Outcome o = runScenario(withSim({"--fault-drop-ack", "700"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.deviceEvents("tftp_ack_dropped", {"\"block\":700"}).size(), 1u);
+}
+
+TEST(Faults, EveryHundredthAckLost) {
+    const Outcome o = runScenario(withSim({"--fault-drop-ack-every", "100"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.deviceEvents("tftp_ack_dropped").size(), 14u);
+}
+
+TEST(Faults, LostOptionAckIsRecoveredByResendingTheOack) {
+    const Outcome o = runScenario(withSim({"--fault-drop-oack-ack"}));
+    expectSuccess(o);
+}
+
+TEST(Faults, DuplicatedAcksSendNothingTwice) {
+    const Outcome o = runScenario(withSim({"--fault-duplicate-acks"}));
+    expectSuccess(o);
+}
+
+TEST(Faults, RefusedOackEndsIncompleteAfterTheSettlingWait) {
+    const Outcome o = runScenario(withSim({"--fault-oack-error"}));
+    expectFailure(o, "Upgrade Failed: Firmware Upload Incomplete");
+    EXPECT_TRUE(o.saw(kSettling));
+    EXPECT_FALSE(o.saw(kUploaded));
+    EXPECT_EQ(connections(o), 2); // no closing request after an incomplete transfer
+    expectNothingStored(o);
+}
+
+TEST(Faults, StrayDatagramFromAnotherPortIsIgnored) {
+    const Outcome o = runScenario(withSim({"--fault-stray-datagram", "5"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.deviceEvents("fault", {"stray-datagram"}).size(), 1u);
+}
+
+TEST(Faults, RepeatedReadRequestDoesNotDisturbTheTransfer) {
+    const Outcome o = runScenario(withSim({"--fault-repeat-rrq", "5"}));
+    expectSuccess(o);
+}
+
+TEST(Faults, WrongFileNameIsNotServed) {
+    const Outcome o = runScenario(withSim({"--fault-wrong-name-first"}));
+    expectSuccess(o);
+    EXPECT_TRUE(o.deviceEvents("tftp_end", {"\"unexpected\":true"}).empty());
+}
+
+TEST(Faults, ReadRequestWithoutOptions) {
+    const Outcome o = runScenario(withSim({"--tftp-no-options"}));
+    expectSuccess(o);
+}
+
+TEST(Faults, DeviceThatNeverComesBackCannotBeConnected) {
+    const Outcome o = runScenario(withSim({"--fault-never-return"}));
+    expectFailure(o, "Upgrade Failed: Can't connect to TOV");
+    EXPECT_TRUE(o.saw(kUploaded));
+    expectImageStored(o); // the device has it; the program only cannot confirm it
+}
+
+TEST(Faults, FirstRequestClosedWithoutAnswer) {
+    const Outcome o = runScenario(withSim({"--fault-close", "1"}));
+    expectFailure(o, "Upgrade Failed: No Response From TOV");
+    EXPECT_FALSE(o.saw("dialog: confirm"));
+    EXPECT_EQ(connections(o), 1);
+    expectNothingStored(o);
+}
+
+TEST(Faults, UpgradeRequestClosedLeavesTheWaitToTheUser) {
+    Scenario s = withSim({"--fault-close", "2"});
+    s.prepare = [] {
+        cancelWhen(ProgressKind::waiting, [] { return shownCount("destroy: connecting") >= 2; });
+    };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_TRUE(o.saw("cancel: waiting"));
+    EXPECT_FALSE(o.saw("open: uploading"));
+    expectNothingStored(o);
+}
+
+TEST(Faults, ClosingRequestClosedWithoutAnswer) {
+    const Outcome o = runScenario(withSim({"--fault-close", "3"}));
+    expectFailure(o, "Upgrade Failed: TOV not responding after firmware upload");
+    EXPECT_TRUE(o.saw(kSettling));
+    expectImageStored(o);
+}
+
+TEST(Faults, HangingFirstRequestIsCancelled) {
+    Scenario s = withSim({"--fault-hang", "1"});
+    s.prepare = [] { cancelAfter(ProgressKind::connecting, 300); };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_TRUE(o.saw("cancel: connecting"));
+    EXPECT_FALSE(o.saw("dialog: confirm"));
+    expectNothingStored(o);
+}
+
+TEST(Faults, HangingClosingRequestIsCancelled) {
+    Scenario s = withSim({"--fault-hang", "3"});
+    s.prepare = [] {
+        cancelWhen(ProgressKind::connecting, [] {
+            static int calls = 0;
+            return shownCount("open: connecting") == 3 && ++calls > 300;
+        });
+    };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_FALSE(o.saw("dialog: success"));
+    expectImageStored(o);
+}
+
+TEST(Faults, NotFoundPageCountsAsAnAnswer) {
+    const Outcome o = runScenario(withSim({"--fault-404", "1"}));
+    expectSuccess(o);
+    EXPECT_TRUE(o.saw("confirm shows: serial= mac= software= hardware= product="));
+}
+
+TEST(Faults, ChallengeWithoutNonceCountsAsAnAnswer) {
+    const Outcome o = runScenario(withSim({"--password", "secret", "--fault-401-no-nonce", "1"}));
+    expectSuccess(o);
+    EXPECT_TRUE(o.saw("confirm shows: serial= mac= software= hardware= product="));
+    EXPECT_EQ(o.count("dialog: password"), 1); // asked at the upgrade request
+}
+
+TEST(Faults, PageWithoutSerialNumberLeavesItEmpty) {
+    const Outcome o = runScenario(withSim({"--fault-no-serial", "1"}));
+    expectSuccess(o);
+    EXPECT_TRUE(o.saw("confirm shows: serial= mac=00:0E:08:12:34:56 software=2.0.9(a) "
+                      "hardware=1.2 product=TOV-2000"));
+}
+
+// ---- the computer's resources --------------------------------------------------------------
+
+TEST(Faults, AllHttpPortsTaken) {
+    Scenario s = withSim({});
+    s.prepare = [] { holdPorts(true, 23456, 23556); };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: Can't bind HTTP socket");
+    EXPECT_EQ(connections(o), 0);
+    expectNothingStored(o);
+}
+
+TEST(Faults, LastHttpPortStillServes) {
+    Scenario s = withSim({});
+    s.prepare = [] { holdPorts(true, 23456, 23555); };
+    const Outcome o = runScenario(s);
+    expectSuccess(o);
+    EXPECT_EQ(o.deviceEvents("http_connection", {"\"peer\":\"127.0.0.1:23556\""}).size(), 3u);
+}
+
+TEST(Faults, TftpPort69TakenUses70AndNamesIt) {
+    Scenario s = withSim({});
+    s.prepare = [] { holdPorts(false, 69, 69); };
+    const Outcome o = runScenario(s);
+    expectSuccess(o);
+    EXPECT_EQ(o.deviceEvents("upgrade_request", {"\"server\":\"127.0.0.1\"", "\"port\":70"}).size(),
+              1u);
+    EXPECT_EQ(o.deviceEvents("http_request", {"tftp://127.0.0.1:70/tov"}).size(), 1u);
+}
+
+TEST(Faults, LastTftpPortStillServes) {
+    Scenario s = withSim({});
+    s.prepare = [] { holdPorts(false, 69, 167); };
+    const Outcome o = runScenario(s);
+    expectSuccess(o);
+    EXPECT_EQ(o.deviceEvents("upgrade_request", {"\"port\":168"}).size(), 1u);
+}
+
+TEST(Faults, AllTftpPortsTaken) {
+    Scenario s = withSim({});
+    s.prepare = [] { holdPorts(false, 69, 168); };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: Can't bind TFTP listener socket");
+    EXPECT_TRUE(o.deviceEvents("upgrade_request").empty());
+    expectNothingStored(o);
+}
+
+TEST(Faults, ConnectionRefused) {
+    const Outcome o = runScenario(withoutDevice());
+    expectFailure(o, "Upgrade Failed: Can't connect to TOV");
+    EXPECT_FALSE(o.saw("dialog: confirm"));
+}
+
+// ---- answers no device should send ---------------------------------------------------------
+
+TEST(Faults, AnswerLongerThanTheBufferIsCut) {
+    // The serial number's value begins beyond byte 131,071: it is not read.
+    Scenario s = withOwnDevice({longAnswer(200000, "<td>Product Name:</td><td>LONG</td>",
+                                           "<td>Serial Number:</td><td>LATE</td>")});
+    s.prepare = [] { scriptedUi().confirm = [] { return false; }; };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_TRUE(o.saw("confirm shows: serial= mac= software= hardware= product=LONG"));
+}
+
+TEST(Faults, AnswerFillingTheBufferExactly) {
+    // 131,071 bytes; the last value runs to the very last byte.
+    Scenario s = withOwnDevice(
+        {longAnswer(131071, "<td>Product Name:</td><td>FULL</td>", "<td>Serial Number:</td>END")});
+    s.prepare = [] { scriptedUi().confirm = [] { return false; }; };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_TRUE(o.saw("confirm shows: serial=END mac= software= hardware= product=FULL"));
+}
+
+TEST(Faults, BinaryAnswerCountsAsAnAnswer) {
+    std::string junk;
+    for (int i = 0; i < 5000; ++i)
+        junk += static_cast<char>((i * 37 + 11) & 0xff);
+    Scenario s = withOwnDevice({junk});
+    s.prepare = [] { scriptedUi().confirm = [] { return false; }; };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_TRUE(o.saw("dialog: confirm"));
+}
+
+TEST(Faults, OversizedChallengeIsCutAndAskedAgain) {
+    const std::string huge(5000, 'n');
+    const std::string challenge = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"" +
+                                  huge + "\", nonce=\"" + huge + "\", qop=\"" + huge +
+                                  "\", algorithm=\"" + huge + "\", opaque=\"" + huge + "\"\r\n\r\n";
+    Scenario s = withOwnDevice({challenge, challenge});
+    s.prepare = [] { answerPassword({"secret"}); }; // the second prompt is cancelled
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_EQ(o.count("dialog: password"), 2); // same (cut) nonce: the password was refused
+}
+
+// ---- the user's Cancel ---------------------------------------------------------------------
+
+TEST(Faults, CancelAtNoticeOrAddressEndsQuietly) {
+    for (const bool atNotice : {true, false}) {
+        Scenario s = withSim({});
+        s.prepare = [atNotice] {
+            if (atNotice)
+                scriptedUi().notice = [] { return false; };
+            else
+                scriptedUi().address = [] { return false; };
+        };
+        const Outcome o = runScenario(s);
+        expectEndedCleanly(o);
+        EXPECT_TRUE(o.errors().empty());
+        EXPECT_TRUE(o.saw("runUpgrade returned 0"));
+        EXPECT_EQ(connections(o), 0);
+    }
+}
+
+TEST(Faults, CancelAtConfirmation) {
+    Scenario s = withSim({});
+    s.prepare = [] { scriptedUi().confirm = [] { return false; }; };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_TRUE(o.saw(kConfirmShows));
+    EXPECT_EQ(connections(o), 1);
+    expectNothingStored(o);
+}
+
+TEST(Faults, CancelDuringTheTransfer) {
+    Scenario s = withSim({});
+    s.prepare = [] {
+        cancelWhen(ProgressKind::uploading, [] {
+            return uiShowed("title: uploading: Uploading Firmware to TOV@127.0.0.2 256000/");
+        });
+    };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_FALSE(o.saw(kUploaded));
+    EXPECT_EQ(connections(o), 2);
+    expectNothingStored(o);
+}
+
+TEST(Faults, CancelDuringTheSettlingWait) {
+    Scenario s = withSim({});
+    s.prepare = [] { cancelWhen(ProgressKind::uploading, [] { return uiShowed(kSettling); }); };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_EQ(connections(o), 2); // no closing request
+    expectImageStored(o);
+}
+
+// ---- on the real clock: the full 49,984 ms --------------------------------------------------
+
+TEST(FaultsRealClock, CompleteUpgrade) {
+    Scenario s;
+    s.childSeconds = 150;
+    const Outcome o = runScenario(s);
+    expectSuccess(o);
+    // 49,984 ms less the device's 1 s dally.
+    EXPECT_GE(settlingGap(o), 48500);
+    EXPECT_LE(settlingGap(o), 60000);
+}
+
+TEST(FaultsRealClock, SilentDeviceEndsIncomplete) {
+    Scenario s;
+    s.simArgs = {"--fault-oack-error"};
+    s.childSeconds = 150;
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: Firmware Upload Incomplete");
+    EXPECT_TRUE(o.saw(kSettling));
+    EXPECT_GE(o.seconds, 49.9 + 3.0); // 3,000 idle polls of at least 1 ms, then the wait
+    expectNothingStored(o);
+}

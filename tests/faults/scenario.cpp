@@ -1,0 +1,423 @@
+// Running one fault scenario: namespace, device, the program in a child, and the record.
+#include "scenario.h"
+
+#include <fcntl.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <thread>
+
+#include "app/context.h"
+#include "app/firmware_image.h"
+#include "app/text.h"
+#include "app/upgrade_sequence.h"
+#include "scripted_ui.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint32_t kDevice = 0x7f000002;   // 127.0.0.2
+constexpr std::uint32_t kComputer = 0x7f000001; // 127.0.0.1
+
+// ---- the parent's side ---------------------------------------------------------------------
+
+// A fresh network namespace for this process and its later children, with loopback up.
+bool enterPrivateLoopback() {
+    if (::unshare(CLONE_NEWNET) != 0)
+        return false;
+    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (s < 0)
+        return false;
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    bool up = ::ioctl(s, SIOCGIFFLAGS, &request) == 0;
+    request.ifr_flags |= IFF_UP;
+    up = up && ::ioctl(s, SIOCSIFFLAGS, &request) == 0;
+    ::close(s);
+    return up;
+}
+
+// Waits for a child for at most `seconds`, then kills it; returns the wait status (or -1).
+int reap(pid_t pid, double seconds, int signalFirst) {
+    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            return status;
+        if (done < 0)
+            return -1;
+        if (Clock::now() > deadline)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(pid, signalFirst);
+    if (signalFirst != SIGKILL) {
+        const auto grace = Clock::now() + std::chrono::seconds(10);
+        while (Clock::now() < grace) {
+            if (::waitpid(pid, &status, WNOHANG) == pid)
+                return status;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::kill(pid, SIGKILL);
+    }
+    ::waitpid(pid, &status, 0);
+    return -1;
+}
+
+pid_t startSim(const std::filesystem::path& dir, const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {TOV_SIM_PATH,
+                                     "--address",
+                                     "127.0.0.2",
+                                     "--log",
+                                     (dir / "events.jsonl").string(),
+                                     "--ready-file",
+                                     (dir / "ready").string(),
+                                     "--image-out",
+                                     (dir / "installed.bin").string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int err = ::open((dir / "sim.stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (err >= 0) {
+            ::dup2(err, 1);
+            ::dup2(err, 2);
+        }
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!std::filesystem::exists(dir / "ready") && Clock::now() < deadline) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::filesystem::exists(dir / "ready") ? pid : -1;
+}
+
+// A web server of the test's own: each connection gets the next answer whole, then a close.
+pid_t startOwnDevice(const std::vector<std::string>& answers) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(kDevice);
+    a.sin_port = htons(80);
+    const int one = 1;
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::listen(listener, 8) != 0) {
+        ::close(listener);
+        return -1;
+    }
+    const pid_t pid = ::fork();
+    if (pid != 0) {
+        ::close(listener);
+        return pid;
+    }
+    for (const std::string& answer : answers) {
+        pollfd p{listener, POLLIN, 0};
+        if (::poll(&p, 1, 60000) <= 0)
+            ::_exit(1);
+        const int c = ::accept(listener, nullptr, nullptr);
+        if (c < 0)
+            ::_exit(1);
+        // The request head, bounded in size and time.
+        std::string head;
+        char buffer[1024];
+        const auto until = Clock::now() + std::chrono::seconds(5);
+        while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 &&
+               Clock::now() < until) {
+            pollfd q{c, POLLIN, 0};
+            if (::poll(&q, 1, 100) <= 0)
+                continue;
+            const ssize_t n = ::recv(c, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                break;
+            head.append(buffer, static_cast<std::size_t>(n));
+        }
+        std::size_t sent = 0;
+        while (sent < answer.size()) {
+            const ssize_t n = ::send(c, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            sent += static_cast<std::size_t>(n);
+        }
+        ::shutdown(c, SHUT_WR);
+        ::close(c);
+    }
+    ::_exit(0);
+}
+
+std::vector<std::string> readLines(const std::filesystem::path& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// ---- the child's side ----------------------------------------------------------------------
+
+int reportFd = -1;
+std::mutex shownMutex;
+std::vector<std::string> shownExtra;
+
+void writeAll(const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(reportFd, text.data() + done, text.size() - done);
+        if (n <= 0)
+            return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// Everything shown so far, as one block; the parent keeps the last block it reads.
+void report() {
+    std::string block = "BEGIN\n";
+    for (const std::string& line : uiEvents())
+        block += line + "\n";
+    {
+        std::lock_guard lock(shownMutex);
+        for (const std::string& line : shownExtra)
+            block += line + "\n";
+    }
+    block += "END\n";
+    writeAll(block);
+}
+
+[[noreturn]] void runChild(const Scenario& scenario, int fd) {
+    reportFd = fd;
+    ::alarm(static_cast<unsigned>(scenario.childSeconds));
+    resetScriptedUi();
+    if (scenario.prepare)
+        scenario.prepare();
+
+    // What the confirmation and success dialogs show, and a report at every end.
+    ScriptedUi& ui = scriptedUi();
+    auto confirm = ui.confirm;
+    ui.confirm = [confirm] {
+        const DeviceInfo& info = upgradeContext.deviceInfo;
+        recordShown(std::string("confirm title: Confirm Upgrade to Ver. ") + imageVersion());
+        recordShown(std::string("confirm shows: serial=") + info.serialNumber +
+                    " mac=" + info.macAddress + " software=" + info.softwareVersion +
+                    " hardware=" + info.hardwareVersion + " product=" + info.deviceProductName);
+        return confirm();
+    };
+    auto success = ui.success;
+    ui.success = [success] {
+        recordShown(std::string("success title: TOV@") + upgradeContext.deviceAddressText +
+                    " Upgrade Successful!");
+        recordShown(std::string("success shows: ") + upgradeContext.deviceInfo.softwareVersion);
+        report();
+        success();
+    };
+    auto errorBox = ui.errorBox;
+    ui.errorBox = [errorBox](const char* text) {
+        if (errorBox)
+            errorBox(text);
+        report();
+    };
+
+    const int result = runUpgrade(nullptr);
+    recordShown("runUpgrade returned " + std::to_string(result));
+    report();
+    std::fflush(nullptr);
+    ::_exit(result);
+}
+
+} // namespace
+
+// ---- Outcome -------------------------------------------------------------------------------
+
+bool Outcome::saw(const std::string& text) const {
+    return count(text) > 0;
+}
+
+int Outcome::count(const std::string& text) const {
+    int n = 0;
+    for (const std::string& line : shown)
+        n += line == text;
+    return n;
+}
+
+std::vector<std::string> Outcome::errors() const {
+    std::vector<std::string> out;
+    for (const std::string& line : shown)
+        if (line.rfind("error: ", 0) == 0)
+            out.push_back(line.substr(7));
+    return out;
+}
+
+std::vector<std::string> Outcome::deviceEvents(const std::string& event,
+                                               const std::vector<std::string>& fragments) const {
+    std::vector<std::string> out;
+    const std::string name = "\"event\":\"" + event + "\"";
+    for (const std::string& line : simLog) {
+        if (line.find(name) == std::string::npos)
+            continue;
+        bool all = true;
+        for (const std::string& f : fragments)
+            all = all && line.find(f) != std::string::npos;
+        if (all)
+            out.push_back(line);
+    }
+    return out;
+}
+
+long Outcome::eventTime(const std::string& line) {
+    const std::size_t at = line.find("\"t\":");
+    return at == std::string::npos ? -1 : std::strtol(line.c_str() + at + 4, nullptr, 10);
+}
+
+// ---- running -------------------------------------------------------------------------------
+
+Outcome runScenario(const Scenario& scenario) {
+    Outcome outcome;
+    if (!enterPrivateLoopback()) {
+        outcome.shown.push_back("setup: no private network namespace (root needed)");
+        return outcome;
+    }
+    char pattern[] = "/tmp/tov-faults-XXXXXX";
+    const std::filesystem::path dir = ::mkdtemp(pattern);
+
+    pid_t device = -1;
+    if (scenario.startSim) {
+        device = startSim(dir, scenario.simArgs);
+        if (device < 0) {
+            outcome.shown.push_back("setup: tov-sim did not start");
+            return outcome;
+        }
+    } else if (!scenario.ownDeviceAnswers.empty()) {
+        device = startOwnDevice(scenario.ownDeviceAnswers);
+    }
+
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return outcome;
+    std::fflush(nullptr);
+    const auto started = Clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        runChild(scenario, pipeFds[1]);
+    }
+    ::close(pipeFds[1]);
+
+    // Read the child's reports until it closes the pipe (ends), within its time.
+    std::string text;
+    const auto deadline = started + std::chrono::seconds(scenario.childSeconds + 10);
+    char buffer[4096];
+    while (Clock::now() < deadline) {
+        pollfd p{pipeFds[0], POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(pipeFds[0]);
+    const int status = reap(child, 5, SIGKILL);
+    outcome.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    outcome.exited = status >= 0 && WIFEXITED(status);
+    outcome.exitStatus = outcome.exited ? WEXITSTATUS(status) : -1;
+
+    const std::size_t begin = text.rfind("BEGIN\n");
+    const std::size_t end = text.rfind("END\n");
+    if (begin != std::string::npos && end != std::string::npos && end > begin) {
+        std::string block = text.substr(begin + 6, end - begin - 6);
+        std::size_t at = 0;
+        while (at < block.size()) {
+            const std::size_t nl = block.find('\n', at);
+            outcome.shown.push_back(block.substr(at, nl - at));
+            at = nl + 1;
+        }
+    }
+
+    if (device > 0)
+        reap(device, 0, SIGTERM);
+    outcome.simLog = readLines(dir / "events.jsonl");
+    std::ifstream stored(dir / "installed.bin", std::ios::binary);
+    if (stored) {
+        outcome.stored = true;
+        outcome.storedImage.assign(std::istreambuf_iterator<char>(stored), {});
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+
+    std::printf("  what the user saw (%.1f s, %s %d):\n", outcome.seconds,
+                outcome.exited ? "exit status" : "killed, status", outcome.exitStatus);
+    // Runs of upload captions are shortened to their first and last line.
+    const std::string caption = "title: uploading: Uploading";
+    for (std::size_t i = 0; i < outcome.shown.size(); ++i) {
+        std::size_t last = i;
+        while (outcome.shown[i].rfind(caption, 0) == 0 && last + 1 < outcome.shown.size() &&
+               outcome.shown[last + 1].rfind(caption, 0) == 0)
+            ++last;
+        std::printf("  | %s\n", outcome.shown[i].c_str());
+        if (last > i + 1)
+            std::printf("  | ... %zu more captions ...\n", last - i - 1);
+        if (last > i)
+            std::printf("  | %s\n", outcome.shown[last].c_str());
+        i = last;
+    }
+    std::fflush(stdout);
+    return outcome;
+}
+
+const std::vector<std::uint8_t>& carriedImage() {
+    static const std::vector<std::uint8_t> image = [] {
+        std::ifstream in(TOV_FIRMWARE_FILE, std::ios::binary);
+        return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+    }();
+    return image;
+}
+
+void holdPorts(bool tcp, std::uint16_t first, std::uint16_t last) {
+    for (unsigned port = first; port <= last; ++port) {
+        const int s = ::socket(AF_INET, (tcp ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(kComputer);
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+            std::fprintf(stderr, "setup: could not hold port %u\n", port);
+        // Held until the child ends.
+    }
+}
+
+void recordShown(const std::string& line) {
+    std::lock_guard lock(shownMutex);
+    shownExtra.push_back(line);
+}
+
+bool uiShowed(const std::string& prefix) {
+    for (const std::string& line : uiEvents())
+        if (line.rfind(prefix, 0) == 0)
+            return true;
+    return false;
+}
