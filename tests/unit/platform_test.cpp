@@ -433,8 +433,13 @@ TEST(PlatformFirmware, ResourceIsUsEnglishAndFoundThroughTheModuleHandle) {
     EXPECT_NE(::FindResourceExA(self, "TOV_FIRMWARE", MAKEINTRESOURCEA(112),
                                 MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)),
               nullptr);
-    // A module without the resource gives an empty image, not a fault.
+    // A module without the resource, or a pointer that is no module, gives an empty image.
     EXPECT_TRUE(firmwareBytes(::GetModuleHandleA("kernel32.dll")).empty());
+    int notAModule = 0;
+    EXPECT_TRUE(firmwareBytes(&notAModule).empty());
+    EXPECT_TRUE(firmwareBytes(reinterpret_cast<void*>(std::uintptr_t{0x10})).empty());
+    char* insideTheProgram = reinterpret_cast<char*>(self) + 0x1000;
+    EXPECT_TRUE(firmwareBytes(insideTheProgram).empty());
 }
 #endif
 

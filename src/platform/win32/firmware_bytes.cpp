@@ -3,9 +3,26 @@
 
 #include "platform/platform.h"
 
+namespace {
+// The module whose base address is `instance`; nullptr (the program itself) when none is given,
+// and nullptr too when the pointer is no module's base, whose "header" the lookup would read.
+HMODULE moduleAt(void* instance) {
+    if (instance == nullptr)
+        return ::GetModuleHandleA(nullptr);
+    HMODULE owner = nullptr;
+    if (!::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              static_cast<LPCSTR>(instance), &owner) ||
+        owner != static_cast<HMODULE>(instance))
+        return nullptr;
+    return owner;
+}
+} // namespace
+
 std::span<const std::uint8_t> firmwareBytes(void* instance) {
-    HMODULE module =
-        instance != nullptr ? static_cast<HMODULE>(instance) : ::GetModuleHandleA(nullptr);
+    HMODULE module = moduleAt(instance);
+    if (module == nullptr)
+        return {};
     HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(112), "TOV_FIRMWARE");
     if (found == nullptr)
         return {};
