@@ -23,6 +23,12 @@ void closeSocket(SocketHandle socket);
 
 // Addresses and ports in host byte order; address 0 means any local address.
 bool bindSocket(SocketHandle socket, std::uint32_t address, std::uint16_t port);
+// As bindSocket, telling a refusal for lack of privilege (on Linux a normal user may not bind a
+// port below 1024) apart from every other failure. Windows never refuses for that reason.
+enum class BindOutcome { bound, permissionDenied, failed };
+BindOutcome bindSocketTellingWhy(SocketHandle socket, std::uint32_t address, std::uint16_t port);
+// The local port a bound socket holds (the system's pick after binding port 0); 0 if unknown.
+std::uint16_t boundLocalPort(SocketHandle socket);
 // Blocking connect with the system's own time-out.
 bool connectSocket(SocketHandle socket, std::uint32_t address, std::uint16_t port);
 

@@ -28,6 +28,24 @@ void traceBadName(std::span<const std::uint8_t> datagram) {
     const std::string_view name = tftpRequestedName(datagram).value_or("");
     trace("+++ Bad TFTP RRQ filename %.*s\n", static_cast<int>(name.size()), name.data());
 }
+// Port 69, or the next free one up to 168. A normal user on Linux may bind none of them; when
+// every one was refused for that reason alone, the system picks a port, which the upgrade path
+// names. Any other failure in the range ends the upgrade as before.
+std::uint16_t bindListenerPort(SocketHandle socket, std::uint32_t address) {
+    bool onlyPrivilegeRefusals = true;
+    for (std::uint16_t port = kTftpFirstPort; port <= kTftpLastPort; ++port) {
+        const BindOutcome outcome = bindSocketTellingWhy(socket, address, port);
+        if (outcome == BindOutcome::bound)
+            return port;
+        onlyPrivilegeRefusals = onlyPrivilegeRefusals && outcome == BindOutcome::permissionDenied;
+    }
+    if (onlyPrivilegeRefusals && bindSocket(socket, address, 0)) {
+        const std::uint16_t chosen = boundLocalPort(socket);
+        if (chosen != 0)
+            return chosen;
+    }
+    failUpgrade(kErrorListenerBind);
+}
 } // namespace
 
 bool isOfferedFileRequest(std::span<const std::uint8_t> datagram, std::string_view fileName) {
@@ -50,12 +68,7 @@ std::uint16_t startTftpListener(std::uint32_t address) {
     if (socket.get() == kInvalidSocket)
         failUpgrade(kErrorListenerSocket);
 
-    std::uint16_t port = kTftpFirstPort;
-    while (!bindSocket(socket.get(), address, port)) {
-        if (port == kTftpLastPort)
-            failUpgrade(kErrorListenerBind);
-        ++port;
-    }
+    const std::uint16_t port = bindListenerPort(socket.get(), address);
     listener->boundAddress = address;
     listener->boundPort = port;
     listener->socket = socket.get();
