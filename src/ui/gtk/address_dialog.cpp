@@ -1,0 +1,139 @@
+// The address entry: the device's address, the computer's own address, the carried version.
+#include <array>
+#include <cstring>
+
+#include "ansi_text.h"
+#include "app/context.h"
+#include "app/firmware_image.h"
+#include "app/text.h"
+#include "dialog_parts.h"
+#include "modal_dialog.h"
+#include "ui/dialog_logic.h"
+#include "ui/messages.h"
+#include "ui/ui.h"
+#include "ui_log.h"
+
+namespace {
+
+// Four fields of up to three digits and three dots, as the Windows address control yields.
+constexpr int kAddressEntryLength = 15;
+
+// Only digits, "." and "*" (the telephone keypad's separator) get into the address entry.
+void keepAddressCharacters(GtkEditable* editable, const gchar* text, gint length, gint*, gpointer) {
+    const std::size_t size = length < 0 ? std::strlen(text) : static_cast<std::size_t>(length);
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c = text[i];
+        if (!((c >= '0' && c <= '9') || c == '.' || c == '*')) {
+            g_signal_stop_emission_by_name(editable, "insert-text");
+            gtk_widget_error_bell(GTK_WIDGET(editable));
+            return;
+        }
+    }
+}
+
+GtkWidget* newAddressEntry() {
+    GtkWidget* entry = gtk_entry_new();
+    gtk_widget_set_name(entry, "address-entry");
+    gtk_entry_set_max_length(GTK_ENTRY(entry), kAddressEntryLength);
+    gtk_entry_set_width_chars(GTK_ENTRY(entry), kAddressEntryLength);
+    gtk_entry_set_input_purpose(GTK_ENTRY(entry), GTK_INPUT_PURPOSE_NUMBER);
+    gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
+    g_signal_connect(entry, "insert-text", G_CALLBACK(keepAddressCharacters), nullptr);
+    return entry;
+}
+
+// The computer's addresses in the order start-up found them (not sorted), the first selected.
+GtkWidget* newLocalAddressList() {
+    GtkWidget* list = gtk_combo_box_text_new();
+    gtk_widget_set_name(list, "local-addresses");
+    for (const std::uint32_t address : upgradeContext.localAddresses) {
+        if (address == 0)
+            break; // the filled slots come first
+        std::array<char, 16> text;
+        formatText(text, "%u.%u.%u.%u", address >> 24, (address >> 16) & 0xff,
+                   (address >> 8) & 0xff, address & 0xff);
+        gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(list), text.data());
+    }
+    gtk_combo_box_set_active(GTK_COMBO_BOX(list), 0); // none when the list is empty
+    return list;
+}
+
+GtkWidget* findNamed(GtkWidget* root, const char* name) {
+    if (std::strcmp(gtk_widget_get_name(root), name) == 0)
+        return root;
+    if (!GTK_IS_CONTAINER(root))
+        return nullptr;
+    GtkWidget* found = nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+    for (GList* child = children; child != nullptr && found == nullptr; child = child->next)
+        found = findNamed(GTK_WIDGET(child->data), name);
+    g_list_free(children);
+    return found;
+}
+
+GtkWidget* buildAddress() {
+    std::array<char, 80> text;
+    formatText(text, "%s Firmware Upgrade", upgradeContext.productName);
+    GtkWidget* dialog = newDialogWindow(text.data());
+    GtkGrid* grid = dialogGrid(dialog);
+    gtk_grid_attach(grid, newTextPanel(messageTexts[1]), 0, 0, 1, 1);
+    GtkWidget* icon = gtk_image_new();
+    if (GdkPixbuf* pixbuf = programIcon(32)) {
+        gtk_image_set_from_pixbuf(GTK_IMAGE(icon), pixbuf);
+        g_object_unref(pixbuf);
+    }
+    gtk_grid_attach(grid, icon, 1, 0, 1, 2);
+    formatText(text, "Version %s", imageVersion());
+    gtk_grid_attach(grid, newLabel(text.data(), 0.5f), 0, 1, 1, 1);
+    gtk_grid_attach(grid, newTextPanel(messageTexts[2]), 0, 2, 2, 1);
+    GtkWidget* entry = newAddressEntry();
+    gtk_widget_set_halign(entry, GTK_ALIGN_CENTER);
+    gtk_grid_attach(grid, entry, 0, 3, 2, 1);
+    gtk_grid_attach(grid,
+                    newButtonRow(dialog, {{"OK", kAffirmative}, {"Cancel", kCancel}}, kAffirmative),
+                    0, 4, 2, 1);
+    GtkWidget* local = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
+    gtk_box_pack_start(GTK_BOX(local), newLabel("Your IP Address", 0.0f), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(local), newLocalAddressList(), TRUE, TRUE, 0);
+    gtk_grid_attach(grid, local, 0, 5, 2, 1);
+    gtk_window_set_focus(GTK_WINDOW(dialog), entry);
+    return dialog;
+}
+
+void refocusEntry(GtkDialog* box, int, gpointer dialog) {
+    logUiLine("close: invalid-address 1");
+    gtk_widget_destroy(GTK_WIDGET(box));
+    gtk_widget_grab_focus(findNamed(GTK_WIDGET(dialog), "address-entry"));
+    logUiLine("focus: address-entry");
+}
+
+// The address stays in the entry for correction; the box belongs to the dialog.
+void showInvalidAddress(GtkWidget* dialog) {
+    GtkWidget* box = gtk_message_dialog_new(GTK_WINDOW(dialog), GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
+                                            GTK_BUTTONS_NONE, "Invalid IP Address");
+    gtk_window_set_title(GTK_WINDOW(box), "Error");
+    gtk_dialog_add_button(GTK_DIALOG(box), "OK", kAffirmative);
+    gtk_dialog_set_default_response(GTK_DIALOG(box), kAffirmative);
+    gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
+    g_signal_connect(box, "response", G_CALLBACK(refocusEntry), dialog);
+    gtk_widget_show_all(box);
+    logWindowContents(box, "invalid-address");
+}
+
+int answerAddress(GtkWidget* dialog, int response) {
+    if (response != kAffirmative)
+        return 0; // nothing stored
+    GtkWidget* entry = findNamed(dialog, "address-entry");
+    GtkWidget* list = findNamed(dialog, "local-addresses");
+    const std::string typed = ansiText(gtk_entry_get_text(GTK_ENTRY(entry)));
+    if (acceptAddressEntry(typed, gtk_combo_box_get_active(GTK_COMBO_BOX(list))))
+        return 1;
+    showInvalidAddress(dialog);
+    return kKeepOpen;
+}
+
+} // namespace
+
+bool runAddressDialog() {
+    return runModalDialog("address", buildAddress, answerAddress) == 1;
+}

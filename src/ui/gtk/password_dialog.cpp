@@ -1,0 +1,50 @@
+// The password prompt: "admin" preset and the password empty every time it opens.
+#include <cstring>
+#include <string>
+
+#include "ansi_text.h"
+#include "dialog_parts.h"
+#include "modal_dialog.h"
+#include "ui/dialog_logic.h"
+#include "ui/messages.h"
+#include "ui/ui.h"
+
+namespace {
+
+GtkWidget* buildPassword() {
+    GtkWidget* dialog = newDialogWindow("Enter Password Information");
+    GtkGrid* grid = dialogGrid(dialog);
+    gtk_grid_attach(grid, newTextPanel(messageTexts[0]), 0, 0, 2, 1);
+    GtkWidget* user = newEntryField("user", "admin", false);
+    GtkWidget* password = newEntryField("password", "", true);
+    gtk_grid_attach(grid, newLabel("User", 1.0f), 0, 1, 1, 1);
+    gtk_grid_attach(grid, user, 1, 1, 1, 1);
+    gtk_grid_attach(grid, newLabel("Password", 1.0f), 0, 2, 1, 1);
+    gtk_grid_attach(grid, password, 1, 2, 1, 1);
+    gtk_grid_attach(grid,
+                    newButtonRow(dialog, {{"OK", kAffirmative}, {"Cancel", kCancel}}, kAffirmative),
+                    0, 3, 2, 1);
+    gtk_window_set_focus(GTK_WINDOW(dialog), password);
+    g_object_set_data(G_OBJECT(dialog), "tov-user", user);
+    g_object_set_data(G_OBJECT(dialog), "tov-password", password);
+    return dialog;
+}
+
+std::string fieldText(GtkWidget* dialog, const char* key) {
+    auto* entry = static_cast<GtkEntry*>(g_object_get_data(G_OBJECT(dialog), key));
+    return ansiText(gtk_entry_get_text(entry));
+}
+
+int answerPassword(GtkWidget* dialog, int response) {
+    if (response != kAffirmative)
+        return 0; // the earlier credentials stay
+    // No validation: an empty user name or password is stored as it is.
+    storeCredentials(fieldText(dialog, "tov-user"), fieldText(dialog, "tov-password"));
+    return 1;
+}
+
+} // namespace
+
+bool runPasswordDialog() {
+    return runModalDialog("password", buildPassword, answerPassword) == 1;
+}

@@ -1,0 +1,129 @@
+// Writes the window log the tests read back (TOV_GTK_LOG).
+#include "ui_log.h"
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace {
+
+std::mutex logMutex;
+
+std::FILE* logFile() {
+    static std::FILE* file = [] {
+        const char* path = g_getenv("TOV_GTK_LOG");
+        return path != nullptr && path[0] != '\0' ? std::fopen(path, "a") : nullptr;
+    }();
+    return file;
+}
+
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string nameOf(GtkWidget* widget) {
+    const char* name = gtk_widget_get_name(widget);
+    return name != nullptr ? name : "";
+}
+
+// The texts of one widget and its children, in the order they stand in their containers.
+void logWidget(GtkWidget* widget) {
+    const std::string name = nameOf(widget);
+    if (GTK_IS_BUTTON(widget)) {
+        const char* label = gtk_button_get_label(GTK_BUTTON(widget));
+        logUiLine(std::string("button: ") + (label != nullptr ? label : ""));
+        return;
+    }
+    if (GTK_IS_LABEL(widget)) {
+        logUiLine(std::string("label: ") + gtk_label_get_text(GTK_LABEL(widget)));
+        return;
+    }
+    if (GTK_IS_ENTRY(widget)) {
+        GtkEntry* entry = GTK_ENTRY(widget);
+        const char* kind = gtk_entry_get_visibility(entry) ? "entry" : "masked entry";
+        const char* editable = gtk_editable_get_editable(GTK_EDITABLE(widget)) ? "" : " read-only";
+        logUiLine(std::string(kind) + editable + " " + name + ": " + gtk_entry_get_text(entry));
+        return;
+    }
+    if (GTK_IS_COMBO_BOX(widget)) {
+        GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(widget));
+        GtkTreeIter iter;
+        int index = 0;
+        for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
+             more = gtk_tree_model_iter_next(model, &iter), ++index) {
+            gchar* text = nullptr;
+            gtk_tree_model_get(model, &iter, 0, &text, -1);
+            logUiLine("choice " + name + " " + std::to_string(index) + ": " +
+                      (text != nullptr ? text : ""));
+            g_free(text);
+        }
+        logUiLine("selected " + name + ": " +
+                  std::to_string(gtk_combo_box_get_active(GTK_COMBO_BOX(widget))));
+        return;
+    }
+    if (GTK_IS_PROGRESS_BAR(widget)) {
+        logUiLine("progress bar");
+        return;
+    }
+    if (GTK_IS_IMAGE(widget)) {
+        logUiLine("icon");
+        return;
+    }
+    if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* child = children; child != nullptr; child = child->next)
+            logWidget(GTK_WIDGET(child->data));
+        g_list_free(children);
+    }
+}
+
+std::string describe(GtkWidget* widget) {
+    if (widget == nullptr)
+        return "(none)";
+    if (GTK_IS_BUTTON(widget)) {
+        const char* label = gtk_button_get_label(GTK_BUTTON(widget));
+        return std::string("button ") + (label != nullptr ? label : "");
+    }
+    return nameOf(widget);
+}
+
+} // namespace
+
+void logUiLine(std::string_view line) {
+    std::FILE* file = logFile();
+    if (file == nullptr)
+        return;
+    std::lock_guard lock(logMutex);
+    const std::string text = escaped(line);
+    std::fprintf(file, "%s\n", text.c_str());
+    std::fflush(file);
+}
+
+void logWindowContents(GtkWidget* window, std::string_view kind) {
+    if (logFile() == nullptr)
+        return;
+    GtkWindow* top = GTK_WINDOW(window);
+    logUiLine("show: " + std::string(kind));
+    logUiLine(std::string("title: ") + gtk_window_get_title(top));
+    logWidget(window);
+    logUiLine("focus: " + describe(gtk_window_get_focus(top)));
+    logUiLine("default: " + describe(gtk_window_get_default_widget(top)));
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    gtk_window_get_position(top, &x, &y);
+    gtk_window_get_size(top, &width, &height);
+    logUiLine("place: " + std::to_string(x) + " " + std::to_string(y) + " " +
+              std::to_string(width) + " " + std::to_string(height));
+    logUiLine("end: " + std::string(kind));
+}

@@ -1,0 +1,14 @@
+// The window log for the tests: with TOV_GTK_LOG naming a file, every window the program shows is
+// written there (title, texts, values, buttons, focus, default button, place), with every answer
+// and title change. Without the variable nothing is written.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <string_view>
+
+// One line; "\n" inside it is written as the two characters \n.
+void logUiLine(std::string_view line);
+
+// "show: <kind>" and everything the window holds, one line each. GUI thread only.
+void logWindowContents(GtkWidget* window, std::string_view kind);
