@@ -90,8 +90,11 @@ std::vector<std::uint8_t> tftpErrorPacket() {
 bool ScriptedDevice::open(std::uint32_t address, std::uint32_t toAddress, std::uint16_t toPort) {
     serverAddress = toAddress;
     serverPort = toPort;
-    return udp.bindFrom(address, 42000) && strayPort.bindFrom(address, 43000) &&
-           strayAddress.bindExactly(address + 8, udp.port);
+    return udp.bindFrom(address, 42000) && strayPort.bindFrom(address, 43000);
+}
+
+bool ScriptedDevice::openStrayAddress() {
+    return strayAddress.bindExactly(udp.address + 8, udp.port);
 }
 
 bool ScriptedDevice::step() {
@@ -174,7 +177,7 @@ int ScriptedDevice::strayReplies() const {
     int count = 0;
     while (strayPort.receive(0))
         ++count;
-    while (strayAddress.receive(0))
+    while (strayAddress.port != 0 && strayAddress.receive(0))
         ++count;
     return count;
 }

@@ -54,6 +54,7 @@ struct DeviceScript {
     // address, or from another address with the device's port.
     std::uint32_t strayPortAt = kNever;
     std::uint32_t strayAddressAt = kNever;
+    bool openStrayAddress = false;     // the endpoint strayAddressAt needs
     std::uint32_t shortAckAt = kNever; // instead of this block's first ACK, ACKs of 2 and 3 bytes
     std::uint32_t cancelAt = kNever;   // Cancel in the upload window once this block has arrived
     bool cancelWhileSettling = false;
@@ -88,6 +89,8 @@ struct ScriptedDevice {
     std::string requestName = "/tov1a2b.bin";
 
     bool open(std::uint32_t address, std::uint32_t toAddress, std::uint16_t toPort);
+    // The endpoint on another address with the device's port, for the one case that needs it.
+    bool openStrayAddress();
     // Reads everything pending and answers it; true when the script says Cancel now.
     bool step();
     // Datagrams that reached either stray endpoint (the session must never answer them).

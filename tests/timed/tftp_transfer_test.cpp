@@ -39,6 +39,9 @@ class TftpTransfer : public ::testing::Test {
         device = std::make_unique<ScriptedDevice>();
         device->script = script;
         EXPECT_TRUE(device->open(kLoopback1, kLoopback1, server.port));
+        if (script.openStrayAddress) {
+            EXPECT_TRUE(device->openStrayAddress());
+        }
 
         session.socket = server.socket.release(); // the transfer closes it
         session.localAddress = kLoopback1;
@@ -154,8 +157,12 @@ TEST_F(TftpTransfer, AckFromAnotherPortIsDroppedUnanswered) {
 }
 
 TEST_F(TftpTransfer, AckFromAnotherAddressIsDroppedUnanswered) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Wine sends UDP from 127.0.0.1 whatever loopback address a socket is bound to";
+#endif
     DeviceScript script;
     script.strayAddressAt = 2;
+    script.openStrayAddress = true;
     ASSERT_TRUE(transfer(3000, script));
     EXPECT_EQ(device->seen.resends, 1);
     EXPECT_EQ(device->strayReplies(), 0);
