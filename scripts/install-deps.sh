@@ -11,6 +11,7 @@ packages=(
   iproute2 util-linux procps                      # private network namespaces for the tests
   curl atftp tftpd-hpa                            # real TFTP peers
   clang-format
+  clang libclang-rt-14-dev                        # libFuzzer and the sanitizers' runtimes (hardening)
 )
 missing=()
 for p in "${packages[@]}"; do
