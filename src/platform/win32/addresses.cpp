@@ -14,9 +14,9 @@ int listLocalAddresses(std::span<char> hostName, std::span<std::uint32_t, 8> add
     if (::gethostname(hostName.data(), static_cast<int>(room)) != 0)
         hostName[0] = '\0';
     hostName[room] = '\0';
-    if (hostName[0] == '\0')
-        return 0;
 
+    // Asked even when the name query failed: Winsock answers an empty name with this computer's
+    // own entry, so a name too long for the buffer still yields the addresses.
     const hostent* entry = ::gethostbyname(hostName.data());
     if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
         entry->h_addr_list == nullptr)
