@@ -13,13 +13,21 @@
 
 tov_wine_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 tov_wine_build=${1:-${TOV_WINE_BUILD_DIR:-$tov_wine_root/build/win}}
+tov_wine_build=$(mkdir -p "$tov_wine_build" && cd "$tov_wine_build" && pwd) # Wine wants it whole
 export WINEPREFIX=${WINEPREFIX:-$tov_wine_build/wine-prefix}
 export WINEDEBUG=-all
 export WINEARCH=win64
 # No "install Mono/Gecko?" prompts when the prefix is made.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # Wine's wrapper otherwise asks for wine32, which 64-bit programs do not need.
-export WINELOADER=${WINELOADER:-/usr/lib/wine/wine64}
+if [ -z "${WINELOADER:-}" ]; then
+    if [ -x /usr/lib/wine/wine64 ]; then
+        WINELOADER=/usr/lib/wine/wine64 # Debian's 64-bit loader
+    else
+        WINELOADER=$(command -v wine64 || command -v wine)
+    fi
+fi
+export WINELOADER
 
 wine_env_private_server() {
     if [ "$(readlink /proc/self/ns/mnt)" = "$(readlink /proc/1/ns/mnt)" ]; then
@@ -62,6 +70,7 @@ wine_env_start_display() {
             kill -0 "$tov_wine_xvfb" 2>/dev/null || break
             sleep 0.1
         done
+        wine_env_stop_display # did not come up on this number: try the next
     done
     echo "wine-env.sh: no Xvfb display could be started" >&2
     return 1
