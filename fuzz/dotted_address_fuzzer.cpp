@@ -5,7 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#include "app/context.h"
+#include "app/text.h"
 #include "fuzz_check.h"
+#include "ui/dialog_logic.h"
 #include "ui/dotted_address.h"
 
 namespace {
@@ -55,5 +58,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(address == expected);
     if (code != 0)
         FUZZ_CHECK(address == 0);
+
+    // The dialog's OK with the same text (cut at the field's 31 characters) and any selection.
+    UpgradeContext& ctx = upgradeContext;
+    ctx.deviceAddress = 1;
+    copyText(ctx.fileName, "unchanged");
+    for (int i = 0; i < kLocalAddressSlots; ++i)
+        ctx.localAddresses[i] = 0x0a000001u + static_cast<std::uint32_t>(i);
+    ctx.localAddress = 0x0a000001u;
+    const int selected = size > 0 ? static_cast<int>(data[0] % 20) - 5 : -1; // -5 to 14
+    const std::string_view typed(text.data()); // a window text ends at its first NUL
+    const bool valid = acceptAddressEntry(typed, selected);
+    FUZZ_CHECK(std::memchr(ctx.deviceAddressText, 0, sizeof ctx.deviceAddressText) != nullptr);
+    FUZZ_CHECK(textIn(ctx.deviceAddressText) ==
+               typed.substr(0, std::min<std::size_t>(typed.size(), 31)));
+    std::uint32_t cut = 0;
+    parseDottedAddress(ctx.deviceAddressText, &cut);
+    FUZZ_CHECK(valid == (cut != 0) && ctx.deviceAddress == cut);
+    if (!valid) {
+        FUZZ_CHECK(textIn(ctx.fileName) == "unchanged");
+        FUZZ_CHECK(ctx.localAddress == 0x0a000001u);
+    } else {
+        const std::string_view name = textIn(ctx.fileName);
+        FUZZ_CHECK(name.starts_with("/tov") && name.ends_with(".bin") && name.size() <= 12);
+        if (selected >= 0 && selected < kLocalAddressSlots)
+            FUZZ_CHECK(ctx.localAddress == ctx.localAddresses[selected]);
+        else
+            FUZZ_CHECK(ctx.localAddress == 0x0a000001u);
+    }
     return 0;
 }

@@ -74,7 +74,8 @@ stage_fuzz() {
   check "fuzz build" bash -c "$(declare -f configure); configure build/fuzz \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOV_FUZZ=ON -DTOV_BUILD_TESTS=OFF \
     && cmake --build build/fuzz -j$jobs --target tov-fuzzers"
-  local names=(http-response page-value authorization dotted-address tftp-listener tftp-session)
+  local names=(http-response page-value authorization dotted-address firmware-image tftp-listener
+    tftp-session)
   # Two at a time, one per core; each verdict is counted once both have ended.
   local i n
   for ((i = 0; i < ${#names[@]}; i += 2)); do
