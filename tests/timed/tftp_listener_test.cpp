@@ -172,6 +172,9 @@ TEST_F(TftpListenerDeathTest, DropsEverythingButTheOfferedRequest) {
 // Whoever first asks for the offered name gets it, and the closing page request goes to that
 // host, not to the typed address.
 TEST_F(TftpListenerDeathTest, RequestFromAnotherHostIsServedAndAskedAfterwards) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Wine sends UDP from 127.0.0.1 whatever loopback address a socket is bound to";
+#endif
     EXPECT_EXIT(
         {
             prepareChild();
