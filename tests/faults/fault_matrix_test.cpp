@@ -389,6 +389,32 @@ TEST(Faults, AnswerFillingTheBufferExactly) {
     EXPECT_TRUE(o.saw("confirm shows: serial=END mac= software= hardware= product=FULL"));
 }
 
+TEST(Faults, OverlongAnswerOnAConnectionLeftOpenIsNotWaitedFor) {
+    // Once the buffer is full the program reads no further: it goes on although the device
+    // never closes the connection.
+    Scenario s = withOwnDevice({longAnswer(200000, "<td>Product Name:</td><td>OPEN</td>", "")});
+    s.ownDeviceHoldSeconds = 60;
+    s.prepare = [] { scriptedUi().confirm = [] { return false; }; };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_TRUE(o.saw("confirm shows: serial= mac= software= hardware= product=OPEN"));
+    EXPECT_LT(o.seconds, 10.0);
+}
+
+TEST(Faults, AnswerInSmallPiecesIsReadWhole) {
+    const std::string page = "HTTP/1.1 200 OK\r\n\r\n<tr><td>Product Name:</td><td>TOV-2000</td>"
+                             "<td>MAC Address:</td><td>00:0E:08:12:34:56</td>"
+                             "<td>Software Version:</td><td>2.0.9(a)</td>"
+                             "<td>Hardware Version:</td><td>1.2</td>"
+                             "<td>Serial Number:</td><td>FM2000A123456</td></tr>";
+    Scenario s = withOwnDevice({page});
+    s.ownDeviceChunk = 7;
+    s.prepare = [] { scriptedUi().confirm = [] { return false; }; };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_TRUE(o.saw(kConfirmShows));
+}
+
 TEST(Faults, BinaryAnswerCountsAsAnAnswer) {
     std::string junk;
     for (int i = 0; i < 5000; ++i)

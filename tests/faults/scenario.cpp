@@ -14,6 +14,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -119,7 +120,7 @@ pid_t startSim(const std::filesystem::path& dir, const std::vector<std::string>&
 }
 
 // A web server of the test's own: each connection gets the next answer whole, then a close.
-pid_t startOwnDevice(const std::vector<std::string>& answers) {
+pid_t startOwnDevice(const std::vector<std::string>& answers, std::size_t chunk, int holdSeconds) {
     const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -159,12 +160,20 @@ pid_t startOwnDevice(const std::vector<std::string>& answers) {
             head.append(buffer, static_cast<std::size_t>(n));
         }
         std::size_t sent = 0;
+        const std::size_t piece = chunk == 0 ? answer.size() : chunk;
         while (sent < answer.size()) {
-            const ssize_t n = ::send(c, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
+            const std::size_t length = std::min(piece, answer.size() - sent);
+            const ssize_t n = ::send(c, answer.data() + sent, length, MSG_NOSIGNAL);
             if (n <= 0)
                 break;
             sent += static_cast<std::size_t>(n);
+            if (chunk != 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
+        // A device that keeps the connection open after its answer (the program is gone long
+        // before, or this process is ended by the parent).
+        if (holdSeconds > 0)
+            std::this_thread::sleep_for(std::chrono::seconds(holdSeconds));
         ::shutdown(c, SHUT_WR);
         ::close(c);
     }
@@ -312,7 +321,8 @@ Outcome runScenario(const Scenario& scenario) {
             return outcome;
         }
     } else if (!scenario.ownDeviceAnswers.empty()) {
-        device = startOwnDevice(scenario.ownDeviceAnswers);
+        device = startOwnDevice(scenario.ownDeviceAnswers, scenario.ownDeviceChunk,
+                                scenario.ownDeviceHoldSeconds);
     }
 
     int pipeFds[2];

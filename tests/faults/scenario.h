@@ -16,6 +16,8 @@ struct Scenario {
     // Answers sent, one per connection, by a web server of the test's own on 127.0.0.2:80
     // instead of tov-sim (each is sent whole, then the connection is closed).
     std::vector<std::string> ownDeviceAnswers;
+    std::size_t ownDeviceChunk = 0; // bytes per send with a 1 ms pause between (0: all at once)
+    int ownDeviceHoldSeconds = 0;   // keep each connection open this long after the answer
     // In the child, before runUpgrade: sets the scripted answers, holds ports, ...
     std::function<void()> prepare;
     int childSeconds = 90; // the child is killed after this long
