@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Real TFTP clients fetch the image from our listener and must get exactly its bytes: curl (with
-# its default options "tsize 0 blksize 512 timeout 6", and with none) and atftp (no options).
+# its default options "tsize 0 blksize 512 timeout 6", and with none) and atftp (no options, and a
+# non-numeric tsize).
 # tftp-hpa's client is not used: it ignores an OACK it did not ask for and times out.
 # Loopback only, inside a private network namespace (port 69):
 #   scripts/netns-run.sh tests/tftp/real-clients.sh build/native/tests/tftp/tftp-serve
@@ -16,7 +17,8 @@ name=/tov1a2b.bin
 passed=0
 failed=0
 
-# fetch CASE SIZE CLIENT: SIZE is "embedded" or a byte count; CLIENT is curl, curl-plain or atftp.
+# fetch CASE SIZE CLIENT: SIZE is "embedded" or a byte count; CLIENT is curl, curl-plain, atftp
+# or atftp-banana (asks for "tsize banana": options are not read, nothing may break).
 fetch() {
   local case=$1 size=$2 client=$3
   local sizeArgs=()
@@ -38,6 +40,8 @@ fetch() {
         "tftp://127.0.0.1:$port/$name" || status=$? ;;
     atftp) timeout 30 atftp -g -r "$name" -l "$work/fetched" 127.0.0.1 "$port" \
         >"$work/client.out" 2>&1 || status=$? ;;
+    atftp-banana) timeout 30 atftp --option "tsize banana" -g -r "$name" -l "$work/fetched" \
+        127.0.0.1 "$port" >"$work/client.out" 2>&1 || status=$? ;;
   esac
   # Our side ends by itself once the transfer is over (its closing page request finds nobody).
   local ended=no
@@ -69,5 +73,6 @@ fetch "curl, whole blocks (1536 bytes)" 1536 curl
 fetch "atftp, whole blocks (1536 bytes)" 1536 atftp
 fetch "curl, one byte" 1 curl
 fetch "atftp, empty image" 0 atftp
+fetch "atftp asking for tsize \"banana\"" 1536 atftp-banana
 echo "real clients: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
