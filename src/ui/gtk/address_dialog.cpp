@@ -96,7 +96,7 @@ GtkWidget* buildAddress() {
     gtk_box_pack_start(GTK_BOX(local), newLabel("Your IP Address", 0.0f), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(local), newLocalAddressList(), TRUE, TRUE, 0);
     gtk_grid_attach(grid, local, 0, 5, 2, 1);
-    gtk_window_set_focus(GTK_WINDOW(dialog), entry);
+    setInitialFocus(dialog, entry);
     return dialog;
 }
 

@@ -40,7 +40,7 @@ GtkWidget* buildConfirm() {
     gtk_grid_attach(
         grid, newButtonRow(dialog, {{"Upgrade", kAffirmative}, {"Cancel", kCancel}}, kAffirmative),
         0, top, 2, 1);
-    gtk_window_set_focus(GTK_WINDOW(dialog), dialogButton(dialog, kAffirmative));
+    setInitialFocus(dialog, dialogButton(dialog, kAffirmative));
     return dialog;
 }
 

@@ -119,6 +119,16 @@ GtkWidget* dialogButton(GtkWidget* dialog, int response) {
     return found;
 }
 
+void setInitialFocus(GtkWidget* dialog, GtkWidget* widget) {
+    g_object_set_data(G_OBJECT(dialog), "tov-initial-focus", widget);
+}
+
+void takeInitialFocus(GtkWidget* dialog) {
+    if (auto* widget =
+            static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(dialog), "tov-initial-focus")))
+        gtk_widget_grab_focus(widget);
+}
+
 GdkPixbuf* programIcon(int size) {
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("svg", nullptr);
     if (loader == nullptr)

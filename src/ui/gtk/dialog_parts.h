@@ -29,6 +29,11 @@ GtkWidget* newButtonRow(GtkWidget* dialog, std::initializer_list<DialogButton> b
                         int defaultResponse);
 GtkWidget* dialogButton(GtkWidget* dialog, int response);
 
+// The widget that has the focus when the dialog opens (taken once it is shown, so that Tab moves
+// on from there).
+void setInitialFocus(GtkWidget* dialog, GtkWidget* widget);
+void takeInitialFocus(GtkWidget* dialog);
+
 // The program's icon at `size` pixels (nullptr when it cannot be drawn).
 GdkPixbuf* programIcon(int size);
 

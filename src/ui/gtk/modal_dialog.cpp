@@ -39,6 +39,7 @@ int runModalDialog(const char* kind, const std::function<GtkWidget*()>& build,
         auto* open = new OpenDialog{kind, &respond, &answer};
         g_signal_connect(dialog, "response", G_CALLBACK(onResponse), open);
         gtk_widget_show_all(dialog);
+        takeInitialFocus(dialog);
         centreWindow(dialog);
         logWindowContents(dialog, kind);
     });

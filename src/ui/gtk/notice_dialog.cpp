@@ -20,7 +20,7 @@ GtkWidget* buildNotice() {
     gtk_grid_attach(
         grid, newButtonRow(dialog, {{"Continue", kAffirmative}, {"Cancel", kCancel}}, kCancel), 0,
         1, 1, 1);
-    gtk_window_set_focus(GTK_WINDOW(dialog), dialogButton(dialog, kCancel));
+    setInitialFocus(dialog, dialogButton(dialog, kCancel));
     return dialog;
 }
 

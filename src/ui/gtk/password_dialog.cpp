@@ -24,7 +24,7 @@ GtkWidget* buildPassword() {
     gtk_grid_attach(grid,
                     newButtonRow(dialog, {{"OK", kAffirmative}, {"Cancel", kCancel}}, kAffirmative),
                     0, 3, 2, 1);
-    gtk_window_set_focus(GTK_WINDOW(dialog), password);
+    setInitialFocus(dialog, password);
     g_object_set_data(G_OBJECT(dialog), "tov-user", user);
     g_object_set_data(G_OBJECT(dialog), "tov-password", password);
     return dialog;

@@ -121,7 +121,7 @@ void buildWindow(ProgressWindowState* state, const char* title) {
 
     state->window = window;
     gtk_widget_show_all(window);
-    gtk_window_set_focus(GTK_WINDOW(window), cancel); // the only thing to press
+    gtk_widget_grab_focus(cancel); // the only thing to press
     centreWindow(window);
     logWindowContents(window, kindName(state->kind));
 }

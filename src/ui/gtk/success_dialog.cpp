@@ -21,7 +21,7 @@ GtkWidget* buildSuccess() {
     gtk_entry_set_alignment(GTK_ENTRY(version), 0.5f);
     gtk_grid_attach(grid, version, 0, 2, 1, 1);
     gtk_grid_attach(grid, newButtonRow(dialog, {{"OK", kAffirmative}}, kAffirmative), 0, 3, 1, 1);
-    gtk_window_set_focus(GTK_WINDOW(dialog), dialogButton(dialog, kAffirmative));
+    setInitialFocus(dialog, dialogButton(dialog, kAffirmative));
     return dialog;
 }
 

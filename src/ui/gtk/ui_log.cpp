@@ -1,6 +1,8 @@
 // Writes the window log the tests read back (TOV_GTK_LOG).
 #include "ui_log.h"
 
+#include <gdk/gdkx.h>
+
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -96,6 +98,11 @@ std::string describe(GtkWidget* widget) {
     return nameOf(widget);
 }
 
+// Where the keyboard focus goes while the window is up.
+void logFocusMove(GtkWindow*, GtkWidget* widget, gpointer) {
+    logUiLine("focus moved: " + describe(widget));
+}
+
 } // namespace
 
 void logUiLine(std::string_view line) {
@@ -111,6 +118,7 @@ void logUiLine(std::string_view line) {
 void logWindowContents(GtkWidget* window, std::string_view kind) {
     if (logFile() == nullptr)
         return;
+    g_signal_connect(window, "set-focus", G_CALLBACK(logFocusMove), nullptr);
     GtkWindow* top = GTK_WINDOW(window);
     logUiLine("show: " + std::string(kind));
     logUiLine(std::string("title: ") + gtk_window_get_title(top));
@@ -125,5 +133,7 @@ void logWindowContents(GtkWidget* window, std::string_view kind) {
     gtk_window_get_size(top, &width, &height);
     logUiLine("place: " + std::to_string(x) + " " + std::to_string(y) + " " +
               std::to_string(width) + " " + std::to_string(height));
+    if (GdkWindow* shown = gtk_widget_get_window(window); shown && GDK_IS_X11_WINDOW(shown))
+        logUiLine("window: " + std::to_string(GDK_WINDOW_XID(shown)));
     logUiLine("end: " + std::string(kind));
 }

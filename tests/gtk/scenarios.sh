@@ -1,0 +1,321 @@
+# The scenarios of the Linux program, one function each (see gtk-scenario.sh). Each plays the
+# user with the keyboard (xdotool) and checks what the windows showed through the window log.
+
+NOTICE_TEXT='WARNING: Forcing a firmware upgrade on your TOV\nwithout prior approval from your service provider or\nnetwork administrator may cause interruption to your\nservice.  If your TOV is managed by a service\nprovider who retains administrative control of the\ndevice, please contact the service provider for\nauthorization before proceeding.  In such cases, the\nmost current, approved for service firmware is\nautomatically provided by your service provider without\nany onus on the end user to upgrade manually.'
+ADDRESS_HELP='To proceed, please provide the IP address\nof your TOV. To find out the IP address\nof your TOV, using a telephone handset,\nenter 9 9 9 9, option 110#, and write down\nthe value. For example, 10.1.0.123\n\nPlease enter IP address of your TOV:'
+CONFIRM_TEXT='The following information was extracted\nfrom your TOV. Please click "Upgrade"\nif you would like to proceed. If you would\nlike to quit click "Cancel".'
+PASSWORD_TEXT='This TOV requires a password in order to be\nupgraded. If you do not have administrator'"'"'s\nprivileges for this unit, please contact your\nService Provider or network administrator,\nbefore proceeding.\n\nYou must provide the TOV administrator'"'"'s\npassword to upgrade. If you are the administrator\nand forgot the password, you may perform a\nfactory reset by entering 9 9 9 9, option 52914#,\nand value 1 from a telephone connected to the\nunit to be upgraded.\n\n* * * * * * * * * * *  Warning  * * * * * * * * * * *\nAll settings will revert to default values\nafter factory reset!  You may not be able to\nreestablish service after completing this upgrade\nwithout first reentering service configuration\ninformation.'
+SUCCESS_TEXT='Your TOV has been successfully\nupgraded to the version shown\nbelow.'
+WAITING_NOTE='Please make sure your TOV is not in use. Firmware upload will begin only when the TOV is idle.'
+UPLOAD_NOTE='Please do not unplug the power of your TOV until the Status Light stops blinking'
+
+# The notice, answered with "Continue": Tab from the focused "Cancel", then Enter.
+continue_notice() {
+  await notice || return 1
+  keys Tab Return
+}
+
+# The address dialog, answered with the device's address and Enter.
+enter_address() {
+  await address || return 1
+  type_text "$1"
+  keys Return
+}
+
+check_notice() {
+  has notice "title: TOV-1000/2000 Firmware Upgrade"
+  has notice "label: $NOTICE_TEXT"
+  has notice "button: Continue"
+  has notice "button: Cancel"
+  has notice "focus: button Cancel"
+  has notice "default: button Cancel"
+  centred notice
+}
+
+# Enter at the notice presses its default button, "Cancel": the program ends without a word.
+scenario_notice_enter() {
+  start_sim || return
+  start_program
+  await notice || return
+  check_notice
+  shot notice
+  keys Return
+  program_ends 10
+  logged "close: notice 0"
+  never_logged "^show: (address|error)"
+}
+
+# Every window up to the confirmation, with the keyboard: an invalid address first, letters that
+# the address entry refuses, then the device's address; Escape at the confirmation aborts.
+scenario_address_and_confirm() {
+  start_sim || return
+  start_program
+  continue_notice || return
+  logged "close: notice 1"
+  await address || return
+  has address "title: TOV-1000/2000 Firmware Upgrade"
+  has address "label: This program will upgrade your TOV\nfirmware to:"
+  has address "label: Version 2.0.10(e)"
+  has address "label: $ADDRESS_HELP"
+  has address "label: Your IP Address"
+  has address "choice local-addresses 0: 127.0.0.1"
+  has address "selected local-addresses: 0"
+  has address "icon"
+  has address "button: OK"
+  has address "button: Cancel"
+  has address "focus: address-entry"
+  has address "default: button OK"
+  centred address
+  shot address
+  type_text "1.2.3"
+  keys Return
+  await invalid-address || return
+  has invalid-address "title: Error"
+  has invalid-address "label: Invalid IP Address"
+  has invalid-address "button: OK"
+  shot invalid-address
+  keys Return
+  logged "focus: address-entry"
+  # Letters and blanks never get in; the typed text stays for correction.
+  type_text "x .4y"
+  keys Return
+  await invalid-address || return
+  has invalid-address "label: Invalid IP Address"
+  keys Return
+  logged "close: invalid-address 1"
+  keys ctrl+a BackSpace
+  type_text "127*0*0*2"
+  keys Return
+  logged "close: address 1"
+  await confirm || return
+  has confirm "title: Confirm Upgrade to Ver. 2.0.10(e)"
+  has confirm "label: $CONFIRM_TEXT"
+  has confirm "label: Serial Number"
+  has confirm "label: MAC Address"
+  has confirm "label: Software Version"
+  has confirm "label: Hardware Version"
+  has confirm "label: Product Name"
+  has confirm "entry read-only serial-number: FM2000A123456"
+  has confirm "entry read-only mac-address: 00:0E:08:12:34:56"
+  has confirm "entry read-only software-version: 2.0.9(a)"
+  has confirm "entry read-only hardware-version: 1.2"
+  has confirm "entry read-only product-name: TOV-2000"
+  has confirm "focus: button Upgrade"
+  has confirm "default: button Upgrade"
+  centred confirm
+  shot confirm
+  keys Escape
+  logged "close: confirm 0"
+  await error || return
+  has error "title: TOV Firwmare Upgrade Error"
+  has error "label: Upgrade Failed: User Abort"
+  has error "button: OK"
+  shot error
+  keys Return
+  program_ends 10
+  # The connecting window was up while the page was fetched, with the address typed.
+  if grep -Fxq "title: Connecting with TOV@127*0*0*2" "$UI_LOG"; then
+    pass "connecting window titled with the address as typed"
+  else
+    fail "no connecting window titled Connecting with TOV@127*0*0*2"
+  fi
+  sim_log '"event":"http_request"'
+  never_logged "^show: waiting"
+}
+
+# Escape in the address dialog ends the program quietly.
+scenario_address_escape() {
+  start_sim || return
+  start_program
+  continue_notice || return
+  await address || return
+  type_text "127.0.0.2"
+  keys Escape
+  logged "close: address 0"
+  program_ends 10
+  never_logged "^show: (error|connecting)"
+}
+
+# The close box of a modal dialog is its Cancel: at the confirmation, an abort.
+scenario_confirm_close_box() {
+  start_sim || return
+  start_program
+  continue_notice || return
+  enter_address 127.0.0.2 || return
+  await confirm || return
+  "$X_CLOSE" "$WIN"
+  logged "close: confirm 0"
+  await error || return
+  has error "label: Upgrade Failed: User Abort"
+  keys Return
+  program_ends 10
+}
+
+# A device that never answers: the connecting window stays until its Cancel, pressed with the
+# keyboard (the focus is on it), then the abort and the end.
+scenario_cancel_connecting() {
+  start_sim --fault-hang 1 || return
+  start_program
+  continue_notice || return
+  enter_address 127.0.0.2 || return
+  await connecting || return
+  has connecting "title: Connecting with TOV@127.0.0.2"
+  has connecting "progress bar"
+  has connecting "button: Cancel"
+  has connecting "focus: button Cancel"
+  centred connecting
+  sleep 1 # the bar moves meanwhile
+  shot connecting
+  keys Return
+  logged "destroy: connecting"
+  await error || return
+  has error "label: Upgrade Failed: User Abort"
+  keys Return
+  program_ends 10
+  never_logged "^show: confirm"
+}
+
+# The close box of a modeless window cancels the upgrade too.
+scenario_close_connecting() {
+  start_sim --fault-hang 1 || return
+  start_program
+  continue_notice || return
+  enter_address 127.0.0.2 || return
+  await connecting || return
+  sleep 0.5
+  "$X_CLOSE" "$WIN"
+  await error || return
+  has error "label: Upgrade Failed: User Abort"
+  keys Return
+  program_ends 10
+}
+
+# A device that takes the upgrade request and never fetches the file: the waiting window stays
+# until the user cancels it with its close box.
+scenario_cancel_waiting() {
+  start_sim --fault-close 2 || return
+  start_program
+  continue_notice || return
+  enter_address 127.0.0.2 || return
+  await confirm || return
+  keys Return
+  await waiting || return
+  has waiting "title: Waiting For Firmware Upload Request From TOV"
+  has waiting "label: $WAITING_NOTE"
+  has waiting "progress bar"
+  has waiting "focus: button Cancel"
+  centred waiting
+  sleep 1
+  shot waiting
+  "$X_CLOSE" "$WIN"
+  logged "destroy: waiting"
+  await error || return
+  has error "label: Upgrade Failed: User Abort"
+  keys Return
+  program_ends 10
+  never_logged "^show: uploading"
+}
+
+# The password prompt: a refused password brings it back with "admin" and an empty password
+# again; Cancel there aborts.
+scenario_password_cancel() {
+  start_sim --password secret || return
+  start_program
+  continue_notice || return
+  enter_address 127.0.0.2 || return
+  await password || return
+  check_password
+  shot password
+  # Another user name and a wrong password: Shift+Tab (ISO_Left_Tab) back to the user field.
+  keys ISO_Left_Tab
+  logged "focus moved: user"
+  keys ctrl+a BackSpace
+  type_text "bob"
+  keys Tab
+  logged "focus moved: password"
+  type_text "wrong"
+  keys Return
+  logged "close: password 1"
+  await password || return
+  has password "entry user: admin"
+  has password "masked entry password: "
+  keys Escape
+  await error || return
+  has error "label: Upgrade Failed: User Abort"
+  keys Return
+  program_ends 10
+  sim_log 'username=\\"bob\\"'
+}
+
+check_password() {
+  has password "title: Enter Password Information"
+  has password "label: $PASSWORD_TEXT"
+  has password "label: User"
+  has password "label: Password"
+  has password "entry user: admin"
+  has password "masked entry password: "
+  has password "focus: password"
+  has password "default: button OK"
+  centred password
+}
+
+# A whole upgrade of a device that wants a password, 49,984 ms wait included; the success window
+# shows the version the device reports afterwards. RUNNER (e.g. setpriv as nobody) may wrap the
+# program.
+full_upgrade() {
+  start_sim --password secret --image-out "$OUT/received.bin" || return
+  start_program "$@"
+  continue_notice || return
+  enter_address 127.0.0.2 || return
+  await password || return
+  type_text "secret"
+  keys Return
+  await confirm || return
+  keys Return
+  logged "close: confirm 1"
+  await uploading 60 || return
+  has uploading "title: Uploading Firmware To TOV"
+  has uploading "label: $UPLOAD_NOTE"
+  has uploading "focus: button Cancel"
+  centred uploading
+  logged "title: uploading: Updating Firmware to TOV@127.0.0.2" 60
+  shot updating
+  await success 90 || return
+  has success "title: TOV@127.0.0.2 Upgrade Successful!"
+  has success "label: $SUCCESS_TEXT"
+  has success "entry read-only software-version: 2.0.10(e)"
+  has success "button: OK"
+  has success "focus: button OK"
+  centred success
+  shot success
+  keys Return
+  logged "close: success 1"
+  program_ends 10
+  sim_log '"event":"image_check".*"accepted":true'
+  never_logged "^show: error"
+  if grep -Eq "^title: uploading: Uploading Firmware to TOV@127.0.0.2 [0-9]+/725912 Bytes$" "$UI_LOG"; then
+    pass "upload window counted the bytes in its title"
+  else
+    fail "no byte count in the upload window's title"
+  fi
+}
+
+scenario_full_upgrade() {
+  full_upgrade
+  sim_log '"event":"upgrade_request".*"port":69,'
+}
+
+# As a normal user the ports 69-168 are refused; the upgrade path names the port the system
+# picked, and the device fetches the image from there.
+scenario_full_upgrade_as_nobody() {
+  chmod 0777 "$OUT"
+  chmod 0666 "$UI_LOG" 2>/dev/null || true
+  full_upgrade setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all
+  local port
+  port=$(grep -o '"event":"upgrade_request".*"port":[0-9]*' "$OUT/sim.log" | grep -o '[0-9]*$')
+  if [ -n "$port" ] && [ "$port" -ge 1024 ]; then
+    pass "upgrade path names the fallback port $port"
+  else
+    fail "upgrade path port '$port' is not a port the system picked"
+  fi
+}
