@@ -12,6 +12,8 @@ packages=(
   curl atftp tftpd-hpa                            # real TFTP peers
   clang-format
   clang libclang-rt-14-dev                        # libFuzzer and the sanitizers' runtimes (hardening)
+  libgtk-3-dev pkg-config librsvg2-common         # the Linux program (GTK 3; SVG icon loader)
+  xdotool imagemagick                             # its window tests: keys, screenshots
 )
 missing=()
 for p in "${packages[@]}"; do
