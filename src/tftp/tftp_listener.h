@@ -10,7 +10,6 @@
 
 inline constexpr std::uint16_t kTftpFirstPort = 69;
 inline constexpr std::uint16_t kTftpLastPort = 168;
-inline constexpr char kErrorListenerThread[] = "Upgrade Failed: Can't start TFTP listener";
 
 // Owned by the TFTP thread from its start; lives until the process ends.
 struct TftpListener {

@@ -17,7 +17,6 @@ inline constexpr std::uint32_t kTftpBlockSize = 512;
 // 65,535 blocks (the last one possibly empty): 33,553,919 bytes.
 inline constexpr std::uint32_t kTftpMaxBlocks = 65535;
 inline constexpr std::uint32_t kTftpMaxImageSize = kTftpMaxBlocks * kTftpBlockSize - 1;
-inline constexpr char kErrorImageTooLarge[] = "Upgrade Failed: Firmware image too large for TFTP";
 
 inline constexpr std::uint16_t kTftpRrq = 1;
 inline constexpr std::uint16_t kTftpWrq = 2;

@@ -21,5 +21,8 @@ inline constexpr char kErrorListenerBind[] = "Upgrade Failed: Can't bind TFTP li
 inline constexpr char kErrorSessionAlloc[] = "Upgrade Failed: Can't malloc for TFTP session";
 inline constexpr char kErrorNotBack[] = "Upgrade Failed: TOV not responding after firmware upload";
 inline constexpr char kErrorIncomplete[] = "Upgrade Failed: Firmware Upload Incomplete";
+// Sound ends where the device would otherwise be sent a broken image or an unserved port.
+inline constexpr char kErrorImageTooLarge[] = "Upgrade Failed: Firmware image too large for TFTP";
+inline constexpr char kErrorListenerThread[] = "Upgrade Failed: Can't start TFTP listener";
 // Shown when the program carries no usable firmware image.
 inline constexpr char kErrorNoImage[] = "Upgrade Failed: Firmware image missing";
