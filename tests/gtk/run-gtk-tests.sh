@@ -72,7 +72,7 @@ collect() {
 # two at a time so the machine's two cores keep up with the windows.
 long=(full_upgrade full_upgrade_as_nobody)
 short=(notice_enter address_and_confirm address_escape confirm_close_box cancel_connecting
-  close_connecting cancel_waiting password_cancel)
+  close_connecting cancel_waiting password_cancel cancel_settling)
 for name in "${long[@]}"; do scenario "$name"; done
 for ((i = 0; i < ${#short[@]}; i += 2)); do
   scenario "${short[i]}"

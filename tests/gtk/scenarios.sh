@@ -319,3 +319,22 @@ scenario_full_upgrade_as_nobody() {
     fail "upgrade path port '$port' is not a port the system picked"
   fi
 }
+
+# Cancel in the upload window during the wait after the transfer: the abort, never the success.
+scenario_cancel_settling() {
+  start_sim || return
+  start_program
+  continue_notice || return
+  enter_address 127.0.0.2 || return
+  await confirm || return
+  keys Return
+  await uploading 60 || return
+  logged "title: uploading: Updating Firmware to TOV@127.0.0.2" 60 || return
+  keys Return
+  logged "destroy: uploading"
+  await error || return
+  has error "label: Upgrade Failed: User Abort"
+  keys Return
+  program_ends 10
+  never_logged "^show: success"
+}
