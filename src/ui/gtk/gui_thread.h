@@ -20,11 +20,10 @@ void postToGuiThread(std::function<void()> work);
 class GuiAnswer {
   public:
     void give(int value) {
-        {
-            std::lock_guard lock(mutex_);
-            value_ = value;
-            given_ = true;
-        }
+        // Notified under the lock: the waiter may destroy this answer as soon as it sees it.
+        std::lock_guard lock(mutex_);
+        value_ = value;
+        given_ = true;
         ready_.notify_all();
     }
     int wait() {
