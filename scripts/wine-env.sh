@@ -8,8 +8,8 @@
 #
 # Wine creates sockets inside wineserver, so sockets live in the network namespace where
 # wineserver started. Inside a private namespace (scripts/netns-run.sh) call
-# `wine_env_private_server` first: it mounts an empty /tmp there, so a wineserver of that
-# namespace starts instead of joining one outside.
+# `wine_env_private_server` first: it mounts an empty wineserver directory (/tmp/.wine-UID)
+# there, so a wineserver of that namespace starts instead of joining one outside.
 
 tov_wine_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 tov_wine_build=${1:-${TOV_WINE_BUILD_DIR:-$tov_wine_root/build/win}}
@@ -31,10 +31,14 @@ export WINELOADER
 
 wine_env_private_server() {
     if [ "$(readlink /proc/self/ns/mnt)" = "$(readlink /proc/1/ns/mnt)" ]; then
-        echo "wine-env.sh: not in a private mount namespace; /tmp left alone" >&2
+        echo "wine-env.sh: not in a private mount namespace; wineserver left shared" >&2
         return 1
     fi
-    mount -t tmpfs -o mode=1777 tov-wine-tmp /tmp
+    # Only wineserver's own directory is hidden: the rest of /tmp (which may hold this very
+    # checkout, or the X server's socket) stays as it is.
+    local dir=/tmp/.wine-$(id -u)
+    mkdir -p "$dir" && chmod 700 "$dir"
+    mount -t tmpfs -o mode=0700 tov-wine-server "$dir"
 }
 
 # Makes the prefix once (serialised, so parallel tests do not race), then switches off the X11
@@ -57,21 +61,24 @@ wine_env_prepare() {
 }
 
 wine_env_start_display() {
-    local n
-    for n in $(seq 90 120); do
-        [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-        tov_wine_xvfb=$!
-        export DISPLAY=":$n"
-        # Bounded wait for the server to come up.
-        local i
-        for i in $(seq 1 50); do
-            [ -e "/tmp/.X11-unix/X$n" ] && return 0
-            kill -0 "$tov_wine_xvfb" 2>/dev/null || break
-            sleep 0.1
-        done
-        wine_env_stop_display # did not come up on this number: try the next
+    # Xvfb picks a free display number itself (-displayfd), taking its lock file atomically, so
+    # scenarios starting side by side never share or kill each other's display.
+    local numberFile
+    numberFile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
+    tov_wine_xvfb=$!
+    local i n
+    for i in $(seq 1 100); do
+        n=$(tr -dc 0-9 <"$numberFile")
+        if [ -n "$n" ] && [ -e "/tmp/.X11-unix/X$n" ]; then
+            rm -f "$numberFile"
+            export DISPLAY=":$n"
+            return 0
+        fi
+        kill -0 "$tov_wine_xvfb" 2>/dev/null || break
+        sleep 0.1
     done
+    rm -f "$numberFile"
     echo "wine-env.sh: no Xvfb display could be started" >&2
     return 1
 }
