@@ -51,8 +51,11 @@ step "native build" bash -c "cmake --preset native >/dev/null && cmake --build -
 step "native tests" scripts/netns-run.sh ctest --preset native -j"$jobs" --timeout 600
 step "windows build" bash -c "cmake --preset windows >/dev/null && cmake --build --preset windows -j$jobs"
 step "windows tests (Wine)" scripts/windows-tests.sh build/windows
-if [ -x tests/e2e/run-windows-e2e.sh ]; then
-  step "windows scenarios (Wine)" tests/e2e/run-windows-e2e.sh
+step "windows scenarios (Wine)" tests/e2e/run-windows-e2e.sh
+# The Linux program's windows under Xvfb, on the native build.
+step "linux program (GTK)" env TOV_GTK_BUILD="$root/build/native" tests/gtk/run-gtk-tests.sh
+if [ -x scripts/test-hardening.sh ]; then
+  step "hardening" scripts/test-hardening.sh
 fi
 
 echo
