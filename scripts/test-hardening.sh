@@ -12,6 +12,9 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=${TOV_JOBS:-2}
 fuzz_seconds=${TOV_FUZZ_SECONDS:-20}
+# Every stage builds with clang: its sanitizers are the reference ones, and it compiles the
+# instrumented tests several times faster than g++ does.
+clang="-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++"
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=(fuzz asan tsan)
 
@@ -55,7 +58,7 @@ gtest_passes() {
 configure() { # DIR ARGS...
   local dir=$1
   shift
-  [ -f "$dir/build.ninja" ] || cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 }
 
 # One fuzz target for the set time, in a namespace of its own; new inputs go to a scratch
@@ -72,8 +75,8 @@ run_fuzzer() { # NAME
 
 stage_fuzz() {
   echo "==== fuzzing (clang, ASan+UBSan, ${fuzz_seconds} s per target)"
-  check "fuzz build" bash -c "$(declare -f configure); configure build/fuzz \
-      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOV_FUZZ=ON -DTOV_BUILD_TESTS=OFF \
+  check "fuzz build" bash -c "$(declare -f configure); configure build/fuzz $clang \
+      -DTOV_FUZZ=ON -DTOV_BUILD_TESTS=OFF \
     && cmake --build build/fuzz -j$jobs --target tov-fuzzers"
   local names=(http-response page-value authorization dotted-address firmware-image tftp-listener
     tftp-session)
@@ -102,7 +105,7 @@ fuzz_verdict() { # NAME
 
 stage_asan() {
   echo "==== AddressSanitizer + UndefinedBehaviorSanitizer"
-  check "asan build" bash -c "$(declare -f configure); configure build/asan \
+  check "asan build" bash -c "$(declare -f configure); configure build/asan $clang \
       -DTOV_SANITIZE=address,undefined -DTOV_FAULT_TESTS=ON \
     && cmake --build build/asan -j$jobs --target tov-unit-tests tov-timed-tests tov-fault-matrix"
   export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1
@@ -117,7 +120,7 @@ stage_asan() {
 
 stage_tsan() {
   echo "==== ThreadSanitizer (runner, worker and TFTP threads)"
-  check "tsan build" bash -c "$(declare -f configure); configure build/tsan \
+  check "tsan build" bash -c "$(declare -f configure); configure build/tsan $clang \
       -DTOV_SANITIZE=thread -DTOV_FAULT_TESTS=ON \
     && cmake --build build/tsan -j$jobs --target tov-unit-tests tov-timed-tests tov-fault-matrix"
   # Every end of the program is an immediate process end from whichever thread meets it, with
