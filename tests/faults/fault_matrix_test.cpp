@@ -168,6 +168,14 @@ TEST(Faults, RefusedPasswordIsAskedForAgain) {
     EXPECT_EQ(o.deviceEvents("auth", {"\"accepted\":false"}).size(), 4u);
 }
 
+TEST(Faults, NonceKeptAcrossTheRestartCountsOn) {
+    const Outcome o =
+        runScenario(withSim({"--password", "secret", "--qop", "auth", "--keep-nonce-on-restart"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.count("dialog: password"), 1);
+    EXPECT_EQ(o.deviceEvents("auth", {"\"accepted\":true", "\"nc\":\"000000003\""}).size(), 1u);
+}
+
 TEST(Faults, FreshNonceIsRetriedWithoutAsking) {
     const Outcome o = runScenario(withSim({"--password", "secret", "--nonce-uses", "1"}));
     expectSuccess(o);
@@ -232,6 +240,12 @@ TEST(Faults, WrongFileNameIsNotServed) {
     EXPECT_TRUE(o.deviceEvents("tftp_end", {"\"unexpected\":true"}).empty());
 }
 
+TEST(Faults, DeviceAcceptingOnlyTheExactServerAddress) {
+    // The answers leave from the address the device was told (the listener is bound to it).
+    const Outcome o = runScenario(withSim({"--strict-source"}));
+    expectSuccess(o);
+}
+
 TEST(Faults, ReadRequestWithoutOptions) {
     const Outcome o = runScenario(withSim({"--tftp-no-options"}));
     expectSuccess(o);
@@ -293,6 +307,25 @@ TEST(Faults, HangingClosingRequestIsCancelled) {
     expectFailure(o, "Upgrade Failed: User Abort");
     EXPECT_FALSE(o.saw("dialog: success"));
     expectImageStored(o);
+}
+
+TEST(Faults, HangingUpgradeRequestCanBeCancelledInEitherWindow) {
+    // Both windows are up: the runner's connecting window and the listener's waiting window.
+    for (const ProgressKind kind : {ProgressKind::connecting, ProgressKind::waiting}) {
+        Scenario s = withSim({"--fault-hang", "2"});
+        s.prepare = [kind] {
+            cancelWhen(kind, [] {
+                static int calls = 0;
+                return shownCount("open: connecting") == 2 && uiShowed("open: waiting") &&
+                       ++calls > 200;
+            });
+        };
+        const Outcome o = runScenario(s);
+        expectFailure(o, "Upgrade Failed: User Abort");
+        EXPECT_TRUE(
+            o.saw(kind == ProgressKind::connecting ? "cancel: connecting" : "cancel: waiting"));
+        expectNothingStored(o);
+    }
 }
 
 TEST(Faults, NotFoundPageCountsAsAnAnswer) {
