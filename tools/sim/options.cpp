@@ -230,16 +230,16 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
             inlineValue = arg.substr(eq + 1);
             arg = arg.substr(0, eq);
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* matched = nullptr;
         for (const auto& s : optionTable())
             if (arg == s.name)
-                spec = &s;
-        if (spec == nullptr) {
+                matched = &s;
+        if (matched == nullptr) {
             result.error = "unknown option --" + std::string(arg);
             return result;
         }
         std::string_view value;
-        if (spec->valueName == nullptr) {
+        if (matched->valueName == nullptr) {
             if (inlineValue) {
                 result.error = "option --" + std::string(arg) + " takes no value";
                 return result;
@@ -249,10 +249,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
         } else if (i + 1 < args.size()) {
             value = args[++i];
         } else {
-            result.error = "option --" + std::string(arg) + " needs a value " + spec->valueName;
+            result.error = "option --" + std::string(arg) + " needs a value " + matched->valueName;
             return result;
         }
-        if (!spec->set(options, value)) {
+        if (!matched->set(options, value)) {
             result.error = "bad value '" + std::string(value) + "' for --" + std::string(arg);
             return result;
         }

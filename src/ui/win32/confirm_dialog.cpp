@@ -25,15 +25,7 @@ INT_PTR CALLBACK confirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         return TRUE; // focus to the first tab stop, "Upgrade"
     }
     case WM_COMMAND:
-        switch (commandId(wParam)) {
-        case kAffirmativeId:
-            ::EndDialog(dialog, 1);
-            return TRUE;
-        case kCancelId:
-            ::EndDialog(dialog, 0);
-            return TRUE;
-        }
-        return FALSE;
+        return endModalOnCommand(dialog, wParam);
     }
     return FALSE;
 }

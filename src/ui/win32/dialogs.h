@@ -14,6 +14,20 @@ inline int commandId(WPARAM wParam) {
 inline constexpr int kAffirmativeId = IDOK; // "OK", "Continue", "Upgrade"
 inline constexpr int kCancelId = IDCANCEL;  // "Cancel", Escape, the close box
 
+// The command handling of a modal dialog that stores nothing: id 1 ends it with 1, id 2 with 0,
+// any other id is left unhandled.
+inline INT_PTR endModalOnCommand(HWND dialog, WPARAM wParam) {
+    switch (commandId(wParam)) {
+    case kAffirmativeId:
+        ::EndDialog(dialog, 1);
+        return TRUE;
+    case kCancelId:
+        ::EndDialog(dialog, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
 // Modal dialogs: id 1 ends with 1, id 2 with 0. Every procedure handles only WM_INITDIALOG and
 // WM_COMMAND and leaves the rest to the system's dialog handling.
 INT_PTR CALLBACK noticeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -20,15 +20,7 @@ INT_PTR CALLBACK noticeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         return FALSE; // keep the focus we set
     }
     case WM_COMMAND:
-        switch (commandId(wParam)) {
-        case kAffirmativeId:
-            ::EndDialog(dialog, 1);
-            return TRUE;
-        case kCancelId:
-            ::EndDialog(dialog, 0);
-            return TRUE;
-        }
-        return FALSE;
+        return endModalOnCommand(dialog, wParam);
     }
     return FALSE;
 }

@@ -19,15 +19,7 @@ INT_PTR CALLBACK successDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         return TRUE; // focus to "OK"
     }
     case WM_COMMAND:
-        switch (commandId(wParam)) {
-        case kAffirmativeId:
-            ::EndDialog(dialog, 1);
-            return TRUE;
-        case kCancelId: // Escape or the close box
-            ::EndDialog(dialog, 0);
-            return TRUE;
-        }
-        return FALSE;
+        return endModalOnCommand(dialog, wParam);
     }
     return FALSE;
 }
