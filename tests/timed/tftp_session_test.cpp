@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -40,8 +41,9 @@ struct OutcomeRun {
 std::vector<std::uint8_t> image;
 ScriptedDevice* device = nullptr;
 OneShotWebServer* web = nullptr;
-std::uint64_t sleptAtRequest = 0;
-bool requestStarted = false;
+// Set on the TFTP thread, read by whichever thread shows the last box (a worker, for one).
+std::atomic<std::uint64_t> sleptAtRequest{0};
+std::atomic<bool> requestStarted{false};
 
 bool eventShown(const std::string& event) {
     const auto events = uiEvents();
@@ -53,14 +55,14 @@ void printSummary(const char* outcome) {
     const auto requests = std::count(events.begin(), events.end(), "open: connecting");
     const bool settling = eventShown("title: uploading: Updating Firmware to TOV@" +
                                      std::string(textIn(upgradeContext.deviceAddressText)));
-    std::fprintf(
-        stderr,
-        "summary: oacks=%d data=%d resends=%d image=%s settling=%s settled=%llu "
-        "requests=%d http=%s outcome=%s\n",
-        device->seen.oacks, device->seen.dataPackets, device->seen.resends,
-        device->seen.image == image ? "equal" : "differs", settling ? "yes" : "no",
-        static_cast<unsigned long long>(requestStarted ? sleptAtRequest : fakeSleptMilliseconds()),
-        static_cast<int>(requests), web ? web->request().c_str() : "none", outcome);
+    std::fprintf(stderr,
+                 "summary: oacks=%d data=%d resends=%d image=%s settling=%s settled=%llu "
+                 "requests=%d http=%s outcome=%s\n",
+                 device->seen.oacks, device->seen.dataPackets, device->seen.resends,
+                 device->seen.image == image ? "equal" : "differs", settling ? "yes" : "no",
+                 static_cast<unsigned long long>(requestStarted ? sleptAtRequest.load()
+                                                                : fakeSleptMilliseconds()),
+                 static_cast<int>(requests), web ? web->request().c_str() : "none", outcome);
     std::fflush(stderr);
 }
 
@@ -92,8 +94,8 @@ void runWholeSession(const OutcomeRun& run) {
     const bool cancelWhileSettling = run.cancelWhileSettling;
     scriptedUi().cancelProgress = [cancelWhileSettling](ProgressKind kind) {
         if (kind == ProgressKind::connecting && !requestStarted) {
-            requestStarted = true;
             sleptAtRequest = fakeSleptMilliseconds();
+            requestStarted = true;
         }
         if (kind != ProgressKind::uploading)
             return false;
