@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# A full upgrade of the simulated TOV device with the Windows program under Wine, inside a
-# private network namespace (the device on 127.0.0.2, this computer on 127.0.0.1 and 127.0.0.3).
-#   scripts/run-demo.sh                 unattended: the driver plays the user under Xvfb, prints
-#                                       each window and the result, keeps the screenshots
-#   scripts/run-demo.sh --interactive   you answer the windows on $DISPLAY (type 127.0.0.2;
-#                                       the device's password is "secret")
+# A full upgrade of the simulated TOV device, inside a private network namespace (the device on
+# 127.0.0.2 with the password "secret", this computer on 127.0.0.1 and 127.0.0.3).
+#   scripts/run-demo.sh                           the Linux program: you play the user when a
+#                                                 display is there, else xdotool does under Xvfb
+#   scripts/run-demo.sh --windows                 the Windows program under Wine; a driver plays
+#                                                 the user under Xvfb, prints each window and the
+#                                                 result, keeps the screenshots
+#   scripts/run-demo.sh --windows --interactive   you answer the Windows program on $DISPLAY
 # Needs root (network namespaces) and installs what is missing on first use.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,6 +14,10 @@ cd "$root"
 scripts/install-deps.sh
 jobs=${TOV_JOBS:-2}
 cmake --preset native >/dev/null && cmake --build --preset native -j"$jobs" --target tov-sim
+if [ "${1:-}" != "--windows" ]; then
+  TOV_GTK_BUILD=$root/build/native exec scripts/run-demo-linux.sh
+fi
+shift
 cmake --preset windows >/dev/null && cmake --build --preset windows -j"$jobs" --target tov-upgrade tov-driver
 
 win=$root/build/windows
