@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/background_request.h"
@@ -139,6 +141,29 @@ TEST_F(BackgroundRequestTest, EmptyPasswordSendsNoCredentialsAndPromptsAgain) {
 TEST_F(BackgroundRequestTest, NoAnswerIsReturnedAsZero) {
     LoopbackHttpServer server({""});
     EXPECT_EQ(request(server), 0);
+}
+
+TEST_F(BackgroundRequestTest, RequestsFromTwoThreadsNeverOverlap) {
+    // The upgrade request (main thread) is slow to finish; the closing request of the transfer
+    // (TFTP thread) must not start its exchange until it has, as both share one buffer.
+    std::atomic<bool> firstClosed{false};
+    std::atomic<bool> secondSawFirstOpen{false};
+    LoopbackHttpServer slow({kPage}, [&firstClosed] {
+        sleepMilliseconds(300);
+        firstClosed = true;
+    });
+    LoopbackHttpServer quick({kPage}, [&firstClosed, &secondSawFirstOpen] {
+        if (!firstClosed)
+            secondSawFirstOpen = true;
+    });
+    std::thread first([&slow] { request(slow); });
+    sleepMilliseconds(50); // the first exchange is under way
+    std::thread second([&quick] { request(quick); });
+    first.join();
+    second.join();
+    EXPECT_EQ(slow.finish().size(), 1u);
+    EXPECT_EQ(quick.finish().size(), 1u);
+    EXPECT_FALSE(secondSawFirstOpen);
 }
 
 using BackgroundRequestDeathTest = BackgroundRequestTest;
