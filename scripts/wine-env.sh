@@ -61,16 +61,23 @@ wine_env_prepare() {
 }
 
 wine_env_start_display() {
-    # Xvfb picks a free display number itself (-displayfd), taking its lock file atomically, so
-    # scenarios starting side by side never share or kill each other's display.
+    # In a private namespace the display is private too: Xvfb's abstract socket belongs to the
+    # network namespace, and a tmpfs over /tmp/.X11-unix keeps its path socket from clobbering,
+    # or being removed by, another namespace's display of the same number.
+    if [ "$(readlink /proc/self/ns/mnt)" != "$(readlink /proc/1/ns/mnt)" ]; then
+        mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
+        mount -t tmpfs -o mode=1777 tov-x11 /tmp/.X11-unix
+    fi
+    # Xvfb picks a free display number itself (-displayfd) and writes it once it accepts
+    # connections.
     local numberFile
     numberFile=$(mktemp)
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
     tov_wine_xvfb=$!
     local i n
-    for i in $(seq 1 100); do
+    for i in $(seq 1 150); do
         n=$(tr -dc 0-9 <"$numberFile")
-        if [ -n "$n" ] && [ -e "/tmp/.X11-unix/X$n" ]; then
+        if [ -n "$n" ]; then
             rm -f "$numberFile"
             export DISPLAY=":$n"
             return 0
