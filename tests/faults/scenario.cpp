@@ -2,12 +2,9 @@
 #include "scenario.h"
 
 #include <fcntl.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sched.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,6 +26,7 @@
 #include "app/firmware_image.h"
 #include "app/text.h"
 #include "app/upgrade_sequence.h"
+#include "private_loopback.h"
 #include "scripted_ui.h"
 
 namespace {
@@ -39,22 +37,6 @@ constexpr std::uint32_t kDevice = 0x7f000002;   // 127.0.0.2
 constexpr std::uint32_t kComputer = 0x7f000001; // 127.0.0.1
 
 // ---- the parent's side ---------------------------------------------------------------------
-
-// A fresh network namespace for this process and its later children, with loopback up.
-bool enterPrivateLoopback() {
-    if (::unshare(CLONE_NEWNET) != 0)
-        return false;
-    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (s < 0)
-        return false;
-    ifreq request{};
-    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-    bool up = ::ioctl(s, SIOCGIFFLAGS, &request) == 0;
-    request.ifr_flags |= IFF_UP;
-    up = up && ::ioctl(s, SIOCSIFFLAGS, &request) == 0;
-    ::close(s);
-    return up;
-}
 
 // Waits for a child for at most `seconds`, then kills it; returns the wait status (or -1).
 int reap(pid_t pid, double seconds, int signalFirst) {

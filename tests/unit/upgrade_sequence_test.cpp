@@ -14,11 +14,7 @@
 #include <vector>
 
 #if !defined(_WIN32)
-#include <net/if.h>
-#include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "private_loopback.h"
 #endif
 
 #include "app/context.h"
@@ -91,22 +87,6 @@ TEST(UpgradePath, FormsTheDeviceFetchRequest) {
 }
 
 #if !defined(_WIN32)
-
-// Moves this process into a network namespace of its own with only loopback, brought up.
-bool enterPrivateLoopback() {
-    if (::unshare(CLONE_NEWNET) != 0)
-        return false;
-    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (s < 0)
-        return false;
-    ifreq request{};
-    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-    bool up = ::ioctl(s, SIOCGIFFLAGS, &request) == 0;
-    request.ifr_flags |= IFF_UP;
-    up = up && ::ioctl(s, SIOCSIFFLAGS, &request) == 0;
-    ::close(s);
-    return up;
-}
 
 // The device's web server, for `answers.size()` connections: each request is printed to stderr
 // (the death test reads it) and answered with the next text, then the connection is closed.
