@@ -62,28 +62,35 @@ wine_env_prepare() {
 
 wine_env_start_display() {
     # In a private namespace the display is private too: Xvfb's abstract socket belongs to the
-    # network namespace, and a tmpfs over /tmp/.X11-unix keeps its path socket from clobbering,
-    # or being removed by, another namespace's display of the same number.
+    # network namespace, a tmpfs over /tmp/.X11-unix keeps its path socket from clobbering, or
+    # being removed by, another namespace's display of the same number, and one over
+    # /var/lib/xkb keeps displays of the same number from sharing the keymap file they compile.
     if [ "$(readlink /proc/self/ns/mnt)" != "$(readlink /proc/1/ns/mnt)" ]; then
         mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
         mount -t tmpfs -o mode=1777 tov-x11 /tmp/.X11-unix
+        mkdir -p /var/lib/xkb
+        mount -t tmpfs -o mode=0755 tov-xkb /var/lib/xkb
     fi
     # Xvfb picks a free display number itself (-displayfd) and writes it once it accepts
-    # connections.
-    local numberFile
+    # connections. A server that dies while starting (a busy machine) is given two more tries.
+    local numberFile attempt i n
     numberFile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
-    tov_wine_xvfb=$!
-    local i n
-    for i in $(seq 1 150); do
-        n=$(tr -dc 0-9 <"$numberFile")
-        if [ -n "$n" ]; then
-            rm -f "$numberFile"
-            export DISPLAY=":$n"
-            return 0
-        fi
-        kill -0 "$tov_wine_xvfb" 2>/dev/null || break
-        sleep 0.1
+    for attempt in 1 2 3; do
+        : >"$numberFile"
+        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
+        tov_wine_xvfb=$!
+        for i in $(seq 1 150); do
+            n=$(tr -dc 0-9 <"$numberFile")
+            if [ -n "$n" ]; then
+                rm -f "$numberFile"
+                export DISPLAY=":$n"
+                return 0
+            fi
+            kill -0 "$tov_wine_xvfb" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill "$tov_wine_xvfb" 2>/dev/null
+        wait "$tov_wine_xvfb" 2>/dev/null
     done
     rm -f "$numberFile"
     echo "wine-env.sh: no Xvfb display could be started" >&2
