@@ -16,7 +16,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 win=${TOV_WIN_BUILD:?}
 native=${TOV_NATIVE_BUILD:?}
 mkdir -p "$out"
-rm -rf "$out/shots" "$out"/*.log
+# run.log is where the caller collects this script's own output: keep it.
+rm -rf "$out/shots"
+find "$out" -maxdepth 1 -name '*.log' ! -name run.log -delete
 fail() {
   echo "FAIL: $*" | tee -a "$out/result.log"
 }
