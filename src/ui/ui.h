@@ -25,6 +25,19 @@ enum class ProgressKind {
     waiting,    // "Waiting For Firmware Upload Request From TOV"
     uploading,  // "Uploading Firmware To TOV", retitled by the transfer session
 };
+// The kind's name, for logs and test records.
+inline const char* progressKindName(ProgressKind kind) {
+    switch (kind) {
+    case ProgressKind::connecting:
+        return "connecting";
+    case ProgressKind::waiting:
+        return "waiting";
+    case ProgressKind::uploading:
+        return "uploading";
+    }
+    return "progress";
+}
+
 struct ProgressWindowState;
 using ProgressWindow = ProgressWindowState*;
 

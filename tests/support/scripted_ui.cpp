@@ -18,18 +18,6 @@ ScriptedUi answers;
 std::vector<std::string> events;
 int positions[3] = {-1, -1, -1};
 
-const char* kindName(ProgressKind kind) {
-    switch (kind) {
-    case ProgressKind::connecting:
-        return "connecting";
-    case ProgressKind::waiting:
-        return "waiting";
-    case ProgressKind::uploading:
-        return "uploading";
-    }
-    return "?";
-}
-
 void record(std::string line) {
     std::lock_guard lock(uiMutex);
     events.push_back(std::move(line));
@@ -42,7 +30,7 @@ std::function<bool(ProgressKind)> cancelAnswer() {
 
 void handleMessages(ProgressWindow window) {
     if (cancelAnswer()(window->kind)) {
-        record(std::string("cancel: ") + kindName(window->kind));
+        record(std::string("cancel: ") + progressKindName(window->kind));
         destroyProgressWindow(window);
         showErrorBox(kErrorUserAbort);
         endProcess();
@@ -50,7 +38,9 @@ void handleMessages(ProgressWindow window) {
 }
 } // namespace
 
-ScriptedUi& scriptedUi() { return answers; }
+ScriptedUi& scriptedUi() {
+    return answers;
+}
 
 void resetScriptedUi() {
     std::lock_guard lock(uiMutex);
@@ -118,23 +108,27 @@ void runSuccessDialog() {
 }
 
 ProgressWindow openProgressWindow(ProgressKind kind) {
-    record(std::string("open: ") + kindName(kind));
+    record(std::string("open: ") + progressKindName(kind));
     return new ProgressWindowState{kind};
 }
 void setProgressTitle(ProgressWindow window, const char* title) {
-    record(std::string("title: ") + kindName(window->kind) + ": " + title);
+    record(std::string("title: ") + progressKindName(window->kind) + ": " + title);
 }
 void setProgressRange(ProgressWindow window, int low, int high) {
-    record(std::string("range: ") + kindName(window->kind) + ": " + std::to_string(low) + "-" +
-           std::to_string(high));
+    record(std::string("range: ") + progressKindName(window->kind) + ": " + std::to_string(low) +
+           "-" + std::to_string(high));
 }
 void setProgressPosition(ProgressWindow window, int position) {
     std::lock_guard lock(uiMutex);
     positions[static_cast<int>(window->kind)] = position;
 }
-void handleOneProgressMessage(ProgressWindow window) { handleMessages(window); }
-void handleAllProgressMessages(ProgressWindow window) { handleMessages(window); }
+void handleOneProgressMessage(ProgressWindow window) {
+    handleMessages(window);
+}
+void handleAllProgressMessages(ProgressWindow window) {
+    handleMessages(window);
+}
 void destroyProgressWindow(ProgressWindow window) {
-    record(std::string("destroy: ") + kindName(window->kind));
+    record(std::string("destroy: ") + progressKindName(window->kind));
     delete window;
 }

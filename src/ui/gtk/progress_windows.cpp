@@ -36,18 +36,6 @@ struct ProgressWindowState {
 
 namespace {
 
-const char* kindName(ProgressKind kind) {
-    switch (kind) {
-    case ProgressKind::connecting:
-        return "connecting";
-    case ProgressKind::waiting:
-        return "waiting";
-    case ProgressKind::uploading:
-        return "uploading";
-    }
-    return "progress";
-}
-
 void markCancelled(GtkButton*, gpointer state) {
     static_cast<ProgressWindowState*>(state)->cancelled = true;
 }
@@ -77,7 +65,7 @@ gboolean drawUpdate(gpointer data) {
     }
     if (titleChanged) {
         gtk_window_set_title(GTK_WINDOW(state->window), displayText(title).c_str());
-        logUiLine(std::string("title: ") + kindName(state->kind) + ": " + title);
+        logUiLine(std::string("title: ") + progressKindName(state->kind) + ": " + title);
     }
     gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(state->bar), fraction);
     return G_SOURCE_REMOVE;
@@ -123,7 +111,7 @@ void buildWindow(ProgressWindowState* state, const char* title) {
     gtk_widget_show_all(window);
     gtk_widget_grab_focus(cancel); // the only thing to press
     centreWindow(window);
-    logWindowContents(window, kindName(state->kind));
+    logWindowContents(window, progressKindName(state->kind));
 }
 
 // The owner's pending abort: the window goes, the abort is shown, the process ends.
@@ -200,7 +188,7 @@ void destroyProgressWindow(ProgressWindow window) {
             window->updateSource = 0;
         }
         gtk_widget_destroy(window->window);
-        logUiLine(std::string("destroy: ") + kindName(window->kind));
+        logUiLine(std::string("destroy: ") + progressKindName(window->kind));
     });
     delete window;
 }
