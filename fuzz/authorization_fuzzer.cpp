@@ -7,8 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/context.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "fuzz_check.h"
 #include "http/digest.h"
 #include "http/http_exchange.h"
@@ -34,16 +33,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view user = takePiece(rest);
     const std::string_view password = takePiece(rest);
 
-    upgradeContext.digest = {};
+    DigestChallenge stored{};
     std::string response = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest ";
     response.append(rest);
-    if (!parseHttpResponse(response.c_str()))
+    if (!parseHttpResponse(response.c_str(), stored))
         return 0;
-    storeCredentials(user, password);
-    upgradeContext.digest.nonceCount = nonceCount;
+    Credentials credentials{};
+    storeCredentials(user, password, credentials);
+    copyText(stored.userName, textIn(credentials.userName));
+    copyText(stored.password, textIn(credentials.password));
+    stored.nonceCount = nonceCount;
 
     std::vector<char> dest(destSize, '\x7f');
-    const std::size_t length = buildAuthorizationHeader(dest);
+    const std::size_t length = buildAuthorizationHeader(dest, stored);
     if (dest.empty()) {
         FUZZ_CHECK(length == 0);
         return 0;
@@ -57,7 +59,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const std::string_view line(dest.data(), length);
     // The directives in their fixed order, each value exactly as stored, then the digest.
-    const DigestChallenge& stored = upgradeContext.digest;
     std::string prefix = "Authorization: Digest username=\"";
     prefix.append(textIn(stored.userName)).append("\",realm=\"").append(textIn(stored.realm));
     prefix.append("\",nonce=\"").append(textIn(stored.nonce)).append("\",uri=\"\",algorithm=\"");

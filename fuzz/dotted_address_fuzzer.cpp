@@ -5,8 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/context.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "fuzz_check.h"
 #include "ui/dialog_logic.h"
 #include "ui/dotted_address.h"
@@ -60,15 +59,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(address == 0);
 
     // The dialog's OK with the same text (cut at the field's 31 characters) and any selection.
-    UpgradeContext& ctx = upgradeContext;
+    constexpr int kLocalAddressSlots = 8;
+    std::uint32_t localAddresses[kLocalAddressSlots];
+    for (int i = 0; i < kLocalAddressSlots; ++i)
+        localAddresses[i] = 0x0a000001u + static_cast<std::uint32_t>(i);
+    AddressChoice ctx{};
     ctx.deviceAddress = 1;
     copyText(ctx.fileName, "unchanged");
-    for (int i = 0; i < kLocalAddressSlots; ++i)
-        ctx.localAddresses[i] = 0x0a000001u + static_cast<std::uint32_t>(i);
     ctx.localAddress = 0x0a000001u;
     const int selected = size > 0 ? static_cast<int>(data[0] % 20) - 5 : -1; // -5 to 14
     const std::string_view typed(text.data()); // a window text ends at its first NUL
-    const bool valid = acceptAddressEntry(typed, selected);
+    const bool valid = acceptAddressEntry(typed, selected, localAddresses, ctx);
     FUZZ_CHECK(std::memchr(ctx.deviceAddressText, 0, sizeof ctx.deviceAddressText) != nullptr);
     FUZZ_CHECK(textIn(ctx.deviceAddressText) ==
                typed.substr(0, std::min<std::size_t>(typed.size(), 31)));
@@ -82,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string_view name = textIn(ctx.fileName);
         FUZZ_CHECK(name.starts_with("/tov") && name.ends_with(".bin") && name.size() <= 12);
         if (selected >= 0 && selected < kLocalAddressSlots)
-            FUZZ_CHECK(ctx.localAddress == ctx.localAddresses[selected]);
+            FUZZ_CHECK(ctx.localAddress == localAddresses[selected]);
         else
             FUZZ_CHECK(ctx.localAddress == 0x0a000001u);
     }

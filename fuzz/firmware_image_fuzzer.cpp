@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!tftpImageFits(static_cast<std::uint32_t>(size)))
         return 0;
     TftpSession session{};
-    setTftpImageGeometry(session, static_cast<std::uint32_t>(size));
+    setTftpImageGeometry(session, {upgradeContext.firmware.firmwareData, size});
     FUZZ_CHECK(session.blockCount == size / 512 + 1);
     std::size_t offset = 0;
     for (std::uint32_t block = 1; block <= session.blockCount; ++block) {

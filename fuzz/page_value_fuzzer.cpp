@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "http/device_page.h"
 #include "http/http_exchange.h"
-#include "ui/messages.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2 || size > 200000)
@@ -20,7 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string label;
     if (choice < 5) {
-        label = messageTexts[4 + choice];
+        const char* const labels[] = {kProductNameLabel, kMacAddressLabel, kSoftwareVersionLabel,
+                                      kHardwareVersionLabel, kSerialNumberLabel};
+        label = labels[choice];
     } else {
         // A label of the input's own: up to its first zero byte (or 16 bytes), never empty.
         const std::size_t end = std::min(rest.find('\0'), std::min<std::size_t>(rest.size(), 16));

@@ -16,10 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "fuzz_check.h"
-#include "scripted_ui.h"
 #include "tftp/tftp_packet.h"
 #include "tftp/tftp_session.h"
 
@@ -171,7 +169,7 @@ void deviceSends(int s, const std::vector<std::uint8_t>& bytes) {
 }
 
 // The upload window's message hook: one step of the device per idle poll of the session.
-bool deviceStep(ProgressKind) {
+bool deviceStep() {
     FUZZ_CHECK(++run->hookCalls < kMaxHookCalls);
     collect();
     const Endpoints& e = endpoints();
@@ -219,9 +217,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         current.image[i] = static_cast<std::uint8_t>(i * 7 + i / kTftpBlockSize);
     current.records = data + 2;
     current.recordBytes = size - 2;
-    upgradeContext.firmware.firmwareData = current.image.data();
-    upgradeContext.firmware.firmwareSize = imageSize;
-    copyText(upgradeContext.deviceAddressText, "127.0.0.2");
 
     const int server = boundUdp(kComputer, 0);
     FUZZ_CHECK(server >= 0);
@@ -234,19 +229,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     TftpSession session{};
     session.socket = static_cast<SocketHandle>(server);
-    session.localAddress = kComputer;
     session.peerAddress = kDevice;
     session.peerPort = e.devicePort;
-    setTftpImageGeometry(session, imageSize);
+    setTftpImageGeometry(session, current.image);
     current.blockCount = session.blockCount;
     current.deviceAcked.assign(session.blockCount + 1, false);
     current.blockReceived.assign(session.blockCount + 1, false);
 
-    resetScriptedUi();
-    scriptedUi().cancelProgress = deviceStep;
-    ProgressWindow window = openProgressWindow(ProgressKind::uploading);
-    const bool complete = transferTftpImage(session, window); // closes the server socket
-    destroyProgressWindow(window);
+    TransferHooks hooks;
+    hooks.acknowledged = [](std::uint32_t, std::uint32_t) {};
+    hooks.idle = [] { return deviceStep(); };
+    // Closes the server socket.
+    const bool complete = transferTftpImage(session, hooks) == TransferOutcome::complete;
     collect();
 
     FUZZ_CHECK(complete);

@@ -2,41 +2,44 @@
 // the "Connecting with TOV" window alive; between attempts it decides on the password prompt.
 #include "app/background_request.h"
 
+#include <algorithm>
+#include <array>
+#include <memory>
 #include <mutex>
+#include <string>
 
 #include "app/context.h"
-#include "app/failure.h"
-#include "app/text.h"
-#include "http/http_exchange.h"
+#include "base/text.h"
+#include "platform/debug_log.h"
 #include "platform/platform.h"
-#include "ui/messages.h"
+#include "ui/dialog_texts.h"
 #include "ui/ui.h"
 
 namespace {
 
-// What one worker needs; lives in the runner's frame, which outlasts the worker.
-struct BackgroundRequest {
-    void* instance;
-    std::uint32_t localAddress;
-    std::uint16_t localPort;
-    std::uint32_t remoteAddress;
-    std::uint16_t remotePort;
-    const char* path;
-    char* buffer;
-    int capacity;
+// One attempt's own copy of the state the exchange writes. Shared by the runner and the worker:
+// a worker the runner gave up on frees it when its exchange finally ends.
+struct Attempt {
+    HttpEndpoints endpoints;
+    std::string path;
+    DigestChallenge digest;
+    DeviceInfo deviceInfo;
+    std::array<char, kResponseBufferSize> buffer;
+    HttpResult result;
 };
 
-// Exchanges share the response buffer, DeviceInfo and the authentication state. The closing
-// request of the transfer normally starts long after the upgrade request ended; if a device
-// never answered the upgrade request, this keeps the two from ever running side by side.
+// Requests share the process-wide state: one runner at a time, whichever thread calls it.
 std::mutex exchangeInProgress;
 
 int requestWorker(void* argument) {
-    const auto* request = static_cast<const BackgroundRequest*>(argument);
-    trace("HTTP %x:%u to %x:%u", request->localAddress, request->localPort, request->remoteAddress,
-          request->remotePort);
-    return httpExchange(request->localAddress, request->localPort, request->remoteAddress,
-                        request->remotePort, request->path, request->buffer, request->capacity);
+    const std::unique_ptr<std::shared_ptr<Attempt>> handoff(
+        static_cast<std::shared_ptr<Attempt>*>(argument));
+    Attempt& attempt = **handoff;
+    const HttpEndpoints& e = attempt.endpoints;
+    trace("HTTP %x:%u to %x:%u", e.localAddress, e.localPort, e.deviceAddress, e.devicePort);
+    attempt.result =
+        httpExchange(e, attempt.path.c_str(), attempt.buffer, attempt.digest, attempt.deviceInfo);
+    return 0;
 }
 
 struct BarAnimation {
@@ -44,57 +47,106 @@ struct BarAnimation {
     int step = 0;  // next bar position, 0 to 100
 };
 
-int runAttempt(BackgroundRequest& request, BarAnimation& bar) {
-    ProgressWindow window = openProgressWindow(ProgressKind::connecting);
-    ThreadHandle worker = startThread(requestWorker, &request);
-    int result;
-    if (worker == nullptr) {
-        // No thread to be had: the exchange still runs, only without a live window.
-        result = requestWorker(&request);
-    } else {
-        while (!threadFinished(worker)) {
-            if (window != nullptr)
-                handleOneProgressMessage(window);
-            sleepMilliseconds(1);
-            if (++bar.cycle == 10) {
-                if (window != nullptr)
-                    setProgressPosition(window, bar.step);
-                if (++bar.step > 100)
-                    bar.step = 0;
-                bar.cycle = 0;
-            }
+enum class AttemptEnd { finished, cancelled, stopped };
+
+AttemptEnd waitForWorker(ThreadHandle worker, ProgressWindow window, BarAnimation& bar,
+                         const std::atomic<bool>* stopWhen) {
+    for (;;) {
+        if (threadFinished(worker)) {
+            takeThreadResult(worker);
+            return AttemptEnd::finished;
         }
-        result = takeThreadResult(worker);
+        handleOneProgressMessage(window);
+        if (progressCancelled(window) || (stopWhen != nullptr && stopWhen->load())) {
+            releaseThread(worker); // it ends by itself once its socket gives up
+            return progressCancelled(window) ? AttemptEnd::cancelled : AttemptEnd::stopped;
+        }
+        sleepMilliseconds(1);
+        if (++bar.cycle == 10) {
+            setProgressPosition(window, bar.step);
+            if (++bar.step > 100)
+                bar.step = 0;
+            bar.cycle = 0;
+        }
     }
-    if (window != nullptr)
-        destroyProgressWindow(window);
-    return result;
+}
+
+AttemptEnd runAttempt(const std::shared_ptr<Attempt>& attempt, BarAnimation& bar,
+                      const std::atomic<bool>* stopWhen) {
+    const DialogTitle title = connectingTitle(upgradeContext.deviceAddressText);
+    ProgressWindow window = openProgressWindow(ProgressKind::connecting, title.data());
+    auto* handoff = new std::shared_ptr<Attempt>(attempt);
+    ThreadHandle worker = startThread(requestWorker, handoff);
+    AttemptEnd end = AttemptEnd::finished;
+    if (worker == nullptr)
+        requestWorker(handoff); // no thread to be had: the exchange runs without a live window
+    else
+        end = waitForWorker(worker, window, bar, stopWhen);
+    destroyProgressWindow(window);
+    return end;
+}
+
+RequestStatus statusOf(HttpOutcome outcome) {
+    switch (outcome) {
+    case HttpOutcome::cannotOpenSocket:
+        return RequestStatus::cannotOpenSocket;
+    case HttpOutcome::cannotBindSocket:
+        return RequestStatus::cannotBindSocket;
+    case HttpOutcome::cannotConnect:
+        return RequestStatus::cannotConnect;
+    case HttpOutcome::answered:
+    case HttpOutcome::challenged:
+        break;
+    }
+    return RequestStatus::answered;
+}
+
+// The credentials the next attempt sends; on Cancel the earlier ones stay.
+bool askForPassword(DigestChallenge& digest) {
+    Credentials credentials{};
+    if (!runPasswordDialog(credentials))
+        return false;
+    copyText(digest.userName, textIn(credentials.userName));
+    copyText(digest.password, textIn(credentials.password));
+    return true;
 }
 
 } // namespace
 
-int runBackgroundRequest(void* instance, std::uint32_t localAddress, std::uint16_t localPort,
-                         std::uint32_t remoteAddress, std::uint16_t remotePort, const char* path,
-                         char* buffer, int capacity) {
+RequestResult runBackgroundRequest(const HttpEndpoints& endpoints, const char* path,
+                                   const std::atomic<bool>* stopWhen) {
     std::lock_guard exclusive(exchangeInProgress);
+    UpgradeContext& ctx = upgradeContext;
     BarAnimation bar;
     int silentRetries = 0;
     for (;;) {
-        BackgroundRequest request{instance,   localAddress, localPort, remoteAddress,
-                                  remotePort, path,         buffer,    capacity};
-        const int result = runAttempt(request, bar);
-        if (result >= 0)
-            return result;
+        auto attempt = std::make_shared<Attempt>();
+        attempt->endpoints = endpoints;
+        attempt->path = path;
+        attempt->digest = ctx.digest;
+        attempt->deviceInfo = ctx.deviceInfo;
+        const AttemptEnd end = runAttempt(attempt, bar, stopWhen);
+        if (end == AttemptEnd::cancelled)
+            return {RequestStatus::cancelled, 0};
+        if (end == AttemptEnd::stopped)
+            return {RequestStatus::stopped, 0};
+
+        // The worker has ended: what it wrote becomes the program's.
+        ctx.digest = attempt->digest;
+        ctx.deviceInfo = attempt->deviceInfo;
+        std::copy(attempt->buffer.begin(), attempt->buffer.end(), ctx.responseBuffer);
+        const HttpResult& result = attempt->result;
+        if (result.outcome != HttpOutcome::challenged)
+            return {statusOf(result.outcome), result.received};
 
         // The device wants credentials. A fresh nonce (count back at 0) for a client that
         // already holds a password earns one silent repetition; anything else asks the user.
-        const DigestChallenge& digest = upgradeContext.digest;
-        if (digest.password[0] != '\0' && digest.nonceCount == 0 && silentRetries <= 0) {
+        if (ctx.digest.password[0] != '\0' && ctx.digest.nonceCount == 0 && silentRetries <= 0) {
             ++silentRetries;
             continue;
         }
-        if (!runPasswordDialog())
-            failUpgrade(kErrorUserAbort);
+        if (!askForPassword(ctx.digest))
+            return {RequestStatus::cancelled, 0};
         silentRetries = 0;
     }
 }

@@ -2,5 +2,5 @@
 // dialogs' controls, the embedded image and the product name.
 #pragma once
 
-// Completes or ends the process (after its error box).
-void initEnvironment();
+// Null when everything is ready; otherwise the text of the failure to show.
+const char* initEnvironment();

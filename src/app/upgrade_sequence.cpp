@@ -1,66 +1,174 @@
-// The upgrade sequence, step by step on the main thread.
+// The upgrade, step by step. The main thread walks it from the notice to the outcome; once the
+// listener is up, the TFTP thread serves the image meanwhile (deliverFirmware), under windows of
+// its own. Every failure is shown once, in the error box, and the upgrade ends.
 #include "app/upgrade_sequence.h"
 
-#include <array>
+#include <memory>
 
 #include "app/background_request.h"
 #include "app/context.h"
+#include "app/firmware_delivery.h"
+#include "app/firmware_image.h"
+#include "app/settling_wait.h"
 #include "app/startup.h"
-#include "app/text.h"
-#include "platform/platform.h"
-#include "tftp/tftp_listener.h"
+#include "base/text.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
 
 namespace {
-
 constexpr char kInformationPath[] = "/admin/advanced";
+} // namespace
 
-int requestFromDevice(const char* path) {
+// ---- On the TFTP thread ---------------------------------------------------------------------
+
+// The device asks for the offered file, receives it, and gets its time to install it.
+DeliveryOutcome deliverFirmware(FirmwareDelivery& delivery) {
+    const UpgradeContext& ctx = upgradeContext;
+    const auto request = waitForDevice(delivery, textIn(ctx.fileName));
+    if (!request)
+        return DeliveryOutcome::cancelled;
+    delivery.request = *request;
+
+    ProgressWindow upload = openProgressWindow(ProgressKind::uploading, kUploadingTitle);
+    const TransferOutcome sent =
+        sendFirmware(delivery, {ctx.firmware.firmwareData, ctx.firmware.firmwareSize},
+                     ctx.deviceAddressText, upload);
+    // Given after an incomplete transfer too: the device may still be busy with what it got.
+    const bool settled =
+        sent != TransferOutcome::cancelled &&
+        waitForDeviceToSettle(upload, ctx.deviceAddressText, delivery.stopRequested);
+    destroyProgressWindow(upload);
+    if (!settled)
+        return DeliveryOutcome::cancelled;
+    return sent == TransferOutcome::complete ? DeliveryOutcome::complete
+                                             : DeliveryOutcome::incomplete;
+}
+
+// ---- On the main thread ---------------------------------------------------------------------
+
+namespace {
+
+int endWith(const char* failure) {
+    showErrorBox(failure);
+    return 0;
+}
+
+const char* failureText(RequestStatus status) {
+    switch (status) {
+    case RequestStatus::cannotOpenSocket:
+        return kErrorHttpSocket;
+    case RequestStatus::cannotBindSocket:
+        return kErrorHttpBind;
+    case RequestStatus::cannotConnect:
+        return kErrorConnect;
+    case RequestStatus::answered:
+    case RequestStatus::cancelled:
+    case RequestStatus::stopped:
+        break;
+    }
+    return kErrorUserAbort;
+}
+
+bool askForDeviceAddress() {
     UpgradeContext& ctx = upgradeContext;
-    return runBackgroundRequest(ctx.instance, ctx.localAddress, kHttpLocalPort, ctx.deviceAddress,
-                                kDeviceHttpPort, path, ctx.responseBuffer, kResponseCapacity);
+    int filled = 0;
+    while (filled < kLocalAddressSlots && ctx.localAddresses[filled] != 0)
+        ++filled;
+    const AddressDialogView view{ctx.productName, imageVersion(),
+                                 std::span(ctx.localAddresses, static_cast<std::size_t>(filled))};
+    AddressChoice choice{};
+    choice.localAddress = ctx.localAddress;
+    if (!runAddressDialog(view, choice))
+        return false;
+    copyText(ctx.deviceAddressText, textIn(choice.deviceAddressText));
+    ctx.deviceAddress = choice.deviceAddress;
+    ctx.localAddress = choice.localAddress;
+    copyText(ctx.fileName, textIn(choice.fileName));
+    return true;
+}
+
+bool confirmUpgrade() {
+    const DeviceInfo& info = upgradeContext.deviceInfo;
+    return runConfirmDialog({info.deviceProductName, info.macAddress, info.softwareVersion,
+                             info.hardwareVersion, info.serialNumber},
+                            imageVersion());
+}
+
+RequestResult requestFromDevice(std::uint32_t localAddress, std::uint32_t deviceAddress,
+                                const char* path, const std::atomic<bool>* stopWhen = nullptr) {
+    return runBackgroundRequest({localAddress, kHttpLocalPort, deviceAddress, kDeviceHttpPort},
+                                path, stopWhen);
 }
 
 } // namespace
 
-void formatUpgradePath(std::span<char, kUpgradePathSize> path, std::uint32_t localAddress,
-                       std::uint16_t tftpPort, const char* fileName) {
+UpgradePath formatUpgradePath(std::uint32_t localAddress, std::uint16_t tftpPort,
+                              const char* fileName) {
+    UpgradePath path;
     formatText(path, "/admin/upgrade?tftp://%u.%u.%u.%u:%u%s", localAddress >> 24,
                (localAddress >> 16) & 0xff, (localAddress >> 8) & 0xff, localAddress & 0xff,
                static_cast<unsigned>(tftpPort), fileName);
+    return path;
 }
 
 int runUpgrade(void* instance) {
     UpgradeContext& ctx = upgradeContext;
     ctx.instance = instance;
-    initEnvironment();
+    if (const char* failure = initEnvironment())
+        return endWith(failure);
 
     // Cancel at the notice or the address ends the program quietly.
-    if (!runNoticeDialog())
+    if (!runNoticeDialog(ctx.productName))
         return 0;
-    if (!runAddressDialog())
+    if (!askForDeviceAddress())
         return 0;
     if (ctx.deviceAddress == 0)
         return 0;
 
-    // Any answer of at least one byte counts; the page's texts are now in DeviceInfo.
-    if (requestFromDevice(kInformationPath) <= 0) {
-        showErrorBox(kErrorNoResponse);
-        return 0;
-    }
-    if (!runConfirmDialog()) {
-        showErrorBox(kErrorUserAbort);
-        return 0;
-    }
+    // The device's information page: any answer of at least one byte counts, and the values it
+    // carries are now in DeviceInfo.
+    const RequestResult page =
+        requestFromDevice(ctx.localAddress, ctx.deviceAddress, kInformationPath);
+    if (page.status != RequestStatus::answered)
+        return endWith(failureText(page.status));
+    if (page.received <= 0)
+        return endWith(kErrorNoResponse);
+    if (!confirmUpgrade())
+        return endWith(kErrorUserAbort);
 
     // The listener is up before the device is told to fetch anything.
-    const std::uint16_t tftpPort = startTftpListener(ctx.localAddress);
-    std::array<char, kUpgradePathSize> upgradePath;
-    formatUpgradePath(upgradePath, ctx.localAddress, tftpPort, ctx.fileName);
-    requestFromDevice(upgradePath.data()); // the answer is not examined
+    std::unique_ptr<FirmwareDelivery> delivery;
+    if (const char* failure = startTftpListener(delivery, ctx.localAddress, deliverFirmware))
+        return endWith(failure);
 
-    // From here the TFTP thread carries the upgrade and ends the process.
-    for (;;)
-        sleepMilliseconds(10);
+    // The upgrade request; its answer is not examined. A Cancel in the TFTP thread's windows
+    // ends the wait for it.
+    const UpgradePath upgradePath =
+        formatUpgradePath(ctx.localAddress, delivery->listener.boundPort, ctx.fileName);
+    const RequestResult upgrade = requestFromDevice(ctx.localAddress, ctx.deviceAddress,
+                                                    upgradePath.data(), &delivery->cancelledByUser);
+    if (upgrade.status != RequestStatus::answered && upgrade.status != RequestStatus::stopped) {
+        stopFirmwareDelivery(*delivery);
+        return endWith(failureText(upgrade.status));
+    }
+
+    // The device fetches the image and restarts (deliverFirmware, on the TFTP thread).
+    switch (finishFirmwareDelivery(*delivery)) {
+    case DeliveryOutcome::cancelled:
+        return endWith(kErrorUserAbort);
+    case DeliveryOutcome::incomplete:
+        return endWith(kErrorIncomplete);
+    case DeliveryOutcome::complete:
+        break;
+    }
+
+    // Back after its restart? The device that fetched the image is asked.
+    const RequestResult closing = requestFromDevice(
+        delivery->listener.boundAddress, delivery->request.peerAddress, kInformationPath);
+    if (closing.status != RequestStatus::answered)
+        return endWith(failureText(closing.status));
+    if (closing.received <= 0)
+        return endWith(kErrorNotBack);
+    runSuccessDialog(ctx.deviceAddressText, ctx.deviceInfo.softwareVersion);
+    return 0;
 }

@@ -1,16 +1,22 @@
-// The program's whole control flow: start-up, notice, address, the device's page, confirmation,
-// the TFTP listener and the upgrade request; after that the TFTP thread carries the upgrade.
+// The program's whole control flow, from the notice to the outcome.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <span>
 
-inline constexpr std::size_t kUpgradePathSize = 128;
+#include "app/firmware_delivery.h"
 
-// Returns 0 on every path on which it returns; never returns once the upgrade request was sent.
+// Returns 0 on every path, once everything it started has ended (an abandoned request worker
+// excepted: see the entry points, which end the process at once).
 int runUpgrade(void* instance);
+
+// The TFTP thread's part: the device asks for the offered file (waiting window), receives it
+// (upload window) and gets its settling wait; how it went is returned for the main thread.
+DeliveryOutcome deliverFirmware(FirmwareDelivery& delivery);
 
 // "/admin/upgrade?tftp://%u.%u.%u.%u:%u%s" with the computer's address, the TFTP port and the
 // file name (which begins with a slash). Always terminated; at most 55 characters in practice.
-void formatUpgradePath(std::span<char, kUpgradePathSize> path, std::uint32_t localAddress,
-                       std::uint16_t tftpPort, const char* fileName);
+inline constexpr std::size_t kUpgradePathSize = 128;
+using UpgradePath = std::array<char, kUpgradePathSize>;
+UpgradePath formatUpgradePath(std::uint32_t localAddress, std::uint16_t tftpPort,
+                              const char* fileName);

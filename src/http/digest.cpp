@@ -4,9 +4,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "app/context.h"
-#include "app/random.h"
-#include "app/text.h"
+#include "base/random.h"
+#include "base/text.h"
 
 namespace {
 
@@ -63,9 +62,7 @@ std::string_view hexView(std::span<const char, kDigestHexSize> hex) {
 
 } // namespace
 
-bool parseDigestChallenge(std::string_view text) {
-    DigestChallenge& digest = upgradeContext.digest;
-
+bool parseDigestChallenge(std::string_view text, DigestChallenge& digest) {
     std::string_view value;
     if (!findQuotedValue(text, "realm=\"", value))
         return false;
@@ -126,9 +123,7 @@ void computeDigestResponse(std::string_view nonce, std::string_view cnonce,
     toLowerHex(hash, response);
 }
 
-std::size_t buildAuthorizationHeader(std::span<char> dest) {
-    const DigestChallenge& digest = upgradeContext.digest;
-
+std::size_t buildAuthorizationHeader(std::span<char> dest, const DigestChallenge& digest) {
     char nonceCountText[16] = "";
     if (digest.qop[0] != '\0')
         formatText(nonceCountText, "%09x", static_cast<unsigned>(digest.nonceCount));

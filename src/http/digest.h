@@ -1,5 +1,5 @@
-// HTTP Digest authentication (RFC 2617) against the device: reading its challenge into
-// upgradeContext.digest and writing the Authorization line of each request.
+// HTTP Digest authentication (RFC 2617) against the device: the authentication state, reading a
+// challenge into it and writing the Authorization line of each request from it.
 #pragma once
 
 #include <cstddef>
@@ -9,12 +9,31 @@
 
 #include "http/md5.h"
 
+// The authentication state: the device's last challenge, the credentials the user gave and the
+// nonce count. Field order and sizes as the device exchange expects; every text is terminated
+// inside its field (values longer than a field are cut at it).
+struct DigestChallenge {
+    std::uint32_t nonceCount;
+    char lastNonce[128];
+    char nonce[128];
+    char cnonce[128];
+    char userName[128];
+    char password[128];
+    char realm[128];
+    char qop[16];
+    char algorithm[16];
+    char uri[128]; // always empty: the device is sent an empty digest URI
+    char opaque[128];
+};
+static_assert(sizeof(DigestChallenge) == 1060);
+
 // 32 lower-case hexadecimal digits and a terminating zero.
 inline constexpr std::size_t kDigestHexSize = 2 * kMd5DigestSize + 1;
 
 // Reads the challenge from `text` (a "WWW-Authenticate:" header up to the end of the answer) into
-// the process-wide record. True when both a quoted realm and a quoted nonce were found.
-bool parseDigestChallenge(std::string_view text);
+// `digest`, drawing a fresh client nonce. True when both a quoted realm and a quoted nonce were
+// found; a nonce other than the last one starts the count afresh.
+bool parseDigestChallenge(std::string_view text, DigestChallenge& digest);
 
 // The request digest of RFC 2617 section 3.2.2.1. An empty qop selects the form without
 // nonce count, cnonce and qop; "md5-sess" and "auth-int" (any letter case) select their forms.
@@ -28,7 +47,7 @@ void computeDigestResponse(std::string_view nonce, std::string_view cnonce,
 // Writes the whole "Authorization: Digest ...\r\n" line from the stored challenge and the
 // current nonce count, followed by a terminating zero, and returns its length. When the line
 // does not fit in `dest` nothing is written (dest holds the empty text) and 0 is returned.
-std::size_t buildAuthorizationHeader(std::span<char> dest);
+std::size_t buildAuthorizationHeader(std::span<char> dest, const DigestChallenge& digest);
 
 void toLowerHex(std::span<const std::uint8_t, kMd5DigestSize> digest,
                 std::span<char, kDigestHexSize> hex);

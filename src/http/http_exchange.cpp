@@ -2,111 +2,98 @@
 // cut the device's identification out of the page.
 #include "http/http_exchange.h"
 
-#include <cstring>
-#include <span>
 #include <string_view>
 
-#include "app/context.h"
-#include "app/failure.h"
-#include "app/text.h"
-#include "http/digest.h"
-#include "ui/messages.h"
+#include "base/text.h"
+#include "platform/debug_log.h"
 
 namespace {
 
-// The device's page labels, in the order of the DeviceInfo fields they fill.
-constexpr int kFirstLabel = 4;
-constexpr int kPageValueLimit = 127;
+constexpr int kLocalPortsTried = 101;
 
 // Writes the request into `request` (always terminated) and returns its length. Once a password
 // is known every request is authorized pre-emptively from the last stored challenge.
-std::size_t writeRequest(std::span<char> request, const char* path) {
+std::size_t writeRequest(std::span<char> request, const char* path, DigestChallenge& digest) {
     std::size_t length = static_cast<std::size_t>(
         formatText(request, "GET %s HTTP/1.1\r\nHost: 192.168.2.110\r\n", path));
-    DigestChallenge& digest = upgradeContext.digest;
     if (digest.password[0] != '\0') {
         ++digest.nonceCount;
-        length += buildAuthorizationHeader(request.subspan(length));
+        length += buildAuthorizationHeader(request.subspan(length), digest);
     }
     length += static_cast<std::size_t>(formatText(request.subspan(length), "\r\n"));
     return length;
 }
 
-// Reads until the device closes the connection, a read fails or `size` bytes have arrived,
-// keeping the text terminated after every read.
-int readAnswer(SocketHandle socket, char* buffer, int size) {
-    int received = 0;
+// Reads until the device closes the connection, a read fails or the buffer is full (one byte
+// stays for the terminating zero), keeping the text terminated after every read.
+int readAnswer(SocketHandle socket, std::span<char> buffer) {
+    const std::size_t capacity = buffer.size() - 1;
+    std::size_t received = 0;
     buffer[0] = '\0';
-    while (received < size) {
-        const int n =
-            receiveBytes(socket, std::span(reinterpret_cast<std::uint8_t*>(buffer) + received,
-                                           static_cast<std::size_t>(size - received)));
+    while (received < capacity) {
+        const int n = receiveBytes(
+            socket, std::span(reinterpret_cast<std::uint8_t*>(buffer.data()) + received,
+                              capacity - received));
         if (n <= 0)
             break;
-        received += n;
+        received += static_cast<std::size_t>(n);
         buffer[received] = '\0';
     }
-    return received;
-}
-
-void extractDeviceInfo(const char* page) {
-    DeviceInfo& info = upgradeContext.deviceInfo;
-    char* const fields[] = {info.deviceProductName, info.macAddress, info.softwareVersion,
-                            info.hardwareVersion, info.serialNumber};
-    static_assert(sizeof info.deviceProductName > kPageValueLimit);
-    for (int i = 0; i < 5; ++i)
-        extractPageValue(page, messageTexts[kFirstLabel + i], fields[i], kPageValueLimit);
+    return static_cast<int>(received);
 }
 
 } // namespace
 
-SocketHandle openDeviceConnection(std::uint32_t localAddress, std::uint16_t localPort,
-                                  std::uint32_t deviceAddress, std::uint16_t devicePort) {
-    const SocketHandle socket = openTcpSocket();
-    if (socket == kInvalidSocket)
-        failUpgrade(kErrorHttpSocket);
+SocketHandle openDeviceConnection(const HttpEndpoints& endpoints, HttpOutcome& failure) {
+    SocketGuard socket(openTcpSocket());
+    if (socket.get() == kInvalidSocket) {
+        failure = HttpOutcome::cannotOpenSocket;
+        return kInvalidSocket;
+    }
 
-    // Another program (or an earlier connection still closing) may hold the port: try the next,
-    // 101 ports in all.
+    // Another program (or an earlier connection still closing) may hold the port: try the next.
+    std::uint16_t port = endpoints.localPort;
     int failures = 0;
-    std::uint16_t port = localPort;
-    while (!bindSocket(socket, localAddress, port)) {
-        if (++failures >= 101)
-            failUpgrade(kErrorHttpBind);
+    while (!bindSocket(socket.get(), endpoints.localAddress, port)) {
+        if (++failures == kLocalPortsTried) {
+            failure = HttpOutcome::cannotBindSocket;
+            return kInvalidSocket;
+        }
         ++port;
     }
 
-    if (!connectSocket(socket, deviceAddress, devicePort))
-        failUpgrade(kErrorConnect);
-    return socket;
+    if (!connectSocket(socket.get(), endpoints.deviceAddress, endpoints.devicePort)) {
+        failure = HttpOutcome::cannotConnect;
+        return kInvalidSocket;
+    }
+    return socket.release();
 }
 
-int httpExchange(std::uint32_t localAddress, std::uint16_t localPort, std::uint32_t deviceAddress,
-                 std::uint16_t devicePort, const char* path, char* buffer, int size) {
-    SocketGuard connection(
-        openDeviceConnection(localAddress, localPort, deviceAddress, devicePort));
-    if (size < 0)
-        size = 0;
+HttpResult httpExchange(const HttpEndpoints& endpoints, const char* path, std::span<char> buffer,
+                        DigestChallenge& digest, DeviceInfo& deviceInfo) {
+    HttpOutcome failure = HttpOutcome::answered;
+    SocketGuard connection(openDeviceConnection(endpoints, failure));
+    if (connection.get() == kInvalidSocket)
+        return {failure, 0};
+    if (buffer.empty())
+        return {HttpOutcome::answered, 0};
 
-    const std::size_t requestLength =
-        writeRequest(std::span(buffer, static_cast<std::size_t>(size) + 1), path);
-    trace("%s", buffer);
+    const std::size_t requestLength = writeRequest(buffer, path, digest);
+    trace("%s", buffer.data());
     sendBytes(connection.get(),
-              std::span(reinterpret_cast<const std::uint8_t*>(buffer), requestLength));
+              std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), requestLength));
 
-    const int received = readAnswer(connection.get(), buffer, size);
-    trace("recv done\n");
-    trace("%s", buffer);
-    trace("\n");
+    const int received = readAnswer(connection.get(), buffer);
+    trace("recv done: %d bytes", received);
 
-    if (parseHttpResponse(buffer))
-        return -1;
+    if (parseHttpResponse(buffer.data(), digest))
+        return {HttpOutcome::challenged, received};
     if (received > 0)
-        extractDeviceInfo(buffer);
-    return received;
+        extractDeviceInfo(buffer.data(), deviceInfo);
+    return {HttpOutcome::answered, received};
 }
 
-bool parseHttpResponse(const char* response) {
+bool parseHttpResponse(const char* response, DigestChallenge& digest) {
     const std::string_view text(response);
     if (!text.starts_with("HTTP/1.1"))
         return false;
@@ -124,30 +111,5 @@ bool parseHttpResponse(const char* response) {
     const std::size_t header = status.find("WWW-Authenticate:");
     if (header == std::string_view::npos)
         return false;
-    return parseDigestChallenge(status.substr(header));
-}
-
-bool extractPageValue(const char* page, const char* label, char* dest, int limit) {
-    const std::string_view text(page);
-    std::size_t p = text.find(label);
-    if (p == std::string_view::npos)
-        return false;
-
-    // Step over the label's own closing tag and any run of adjacent tags.
-    do {
-        const std::size_t close = text.find('>', p);
-        if (close == std::string_view::npos)
-            return false;
-        p = close + 1;
-    } while (p < text.size() && text[p] == '<');
-
-    const std::string_view rest = text.substr(p);
-    std::string_view value = rest.substr(0, rest.find('<'));
-    if (limit < 0)
-        limit = 0;
-    if (value.size() > static_cast<std::size_t>(limit))
-        value = value.substr(0, static_cast<std::size_t>(limit));
-    std::memcpy(dest, value.data(), value.size());
-    dest[value.size()] = '\0';
-    return true;
+    return parseDigestChallenge(status.substr(header), digest);
 }

@@ -2,24 +2,44 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
+#include "http/device_page.h"
+#include "http/digest.h"
 #include "platform/platform.h"
 
-// Sends one request for `path` and reads the answer until the device closes the connection,
-// storing at most `size` bytes plus a terminating zero in `buffer` (which holds size + 1 bytes).
-// Returns -1 when the answer is a 401 with a usable Digest challenge (now stored), otherwise the
-// number of bytes received. Ends the process when the connection cannot be set up.
-int httpExchange(std::uint32_t localAddress, std::uint16_t localPort, std::uint32_t deviceAddress,
-                 std::uint16_t devicePort, const char* path, char* buffer, int size);
+// Both ends of the connection; addresses and ports in host byte order.
+struct HttpEndpoints {
+    std::uint32_t localAddress; // 0: any local address
+    std::uint16_t localPort;    // the first local port tried; 101 ports in all
+    std::uint32_t deviceAddress;
+    std::uint16_t devicePort;
+};
 
-// A connected TCP socket bound from localPort upward (101 ports), or the end of the process.
-SocketHandle openDeviceConnection(std::uint32_t localAddress, std::uint16_t localPort,
-                                  std::uint32_t deviceAddress, std::uint16_t devicePort);
+enum class HttpOutcome {
+    answered,         // `received` bytes arrived (0: the device closed without a byte)
+    challenged,       // a 401 with a usable Digest challenge, now stored in the digest state
+    cannotOpenSocket, // no TCP socket
+    cannotBindSocket, // every one of the 101 local ports refused
+    cannotConnect,    // refused, unreachable or timed out
+};
+
+struct HttpResult {
+    HttpOutcome outcome;
+    int received; // bytes of the answer (status line, head and body)
+};
+
+// Sends one request for `path` and reads the answer until the device closes the connection.
+// `buffer` holds the request, then the answer: at most buffer.size() - 1 bytes and a terminating
+// zero. With a password in `digest` the request is authorized (the nonce count goes up by one
+// first); a challenge is stored in `digest`; an answered page updates `deviceInfo`.
+HttpResult httpExchange(const HttpEndpoints& endpoints, const char* path, std::span<char> buffer,
+                        DigestChallenge& digest, DeviceInfo& deviceInfo);
+
+// A connected TCP socket bound from the local port upward (101 ports), or kInvalidSocket with
+// `failure` saying why.
+SocketHandle openDeviceConnection(const HttpEndpoints& endpoints, HttpOutcome& failure);
 
 // Whether the zero-terminated response is a 401 carrying a usable Digest challenge; when it is,
-// the challenge has been stored.
-bool parseHttpResponse(const char* response);
-
-// Copies the value that follows `label` (after one or more tags) into dest, at most `limit`
-// characters plus a zero; returns whether dest was written.
-bool extractPageValue(const char* page, const char* label, char* dest, int limit);
+// the challenge has been stored in `digest`.
+bool parseHttpResponse(const char* response, DigestChallenge& digest);

@@ -91,6 +91,9 @@ ThreadHandle startThread(ThreadBody body, void* argument);
 bool threadFinished(ThreadHandle thread);
 // The body's result; only meaningful once threadFinished() is true. Releases the handle.
 int takeThreadResult(ThreadHandle thread);
+// Gives up the handle of a thread that may still run (a worker blocked on a socket nobody waits
+// for any more); the thread ends by itself and its record is freed then.
+void releaseThread(ThreadHandle thread);
 
 // ---- Time and the process ------------------------------------------------------------------
 

@@ -1,9 +1,12 @@
-// The UDP listener: binds port 69 (or the next free one up to 168), waits under the waiting
-// window for the device's read request for the offered file, then hands over to the session.
+// The UDP listener: binds port 69 (or the next free one up to 168) and waits for the device's
+// read request for the offered file, dropping everything else without a reply.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "tftp/tftp_packet.h"
@@ -11,22 +14,31 @@
 inline constexpr std::uint16_t kTftpFirstPort = 69;
 inline constexpr std::uint16_t kTftpLastPort = 168;
 
-// Owned by the TFTP thread from its start; lives until the process ends.
 struct TftpListener {
     std::uint32_t boundAddress; // host byte order, 0 = every local address
     std::uint16_t boundPort;
-    SocketHandle socket;
+    SocketHandle socket = kInvalidSocket; // the caller's to close (or hand to the transfer)
     std::uint8_t receiveBuffer[kTftpPacketSize];
 };
 
-// Opens the listener on `address` (host byte order, 0 = any) and starts the TFTP thread; returns
-// the bound port. Every failure shows its error box and ends the process.
-std::uint16_t startTftpListener(std::uint32_t address);
+enum class ListenerStatus { listening, cannotCreateSocket, cannotBind };
 
-// The TFTP thread: waits for the offered file's read request, then carries the transfer on the
-// same socket until the process ends.
-[[noreturn]] int tftpListenerThread(void* listener);
+// Opens the socket on `address` and binds port 69 or the next free one up to 168. A normal user
+// on Linux may bind none of them: when every one was refused for that reason alone, a port the
+// system picks is bound instead (the upgrade path names it).
+ListenerStatus openTftpListener(TftpListener& listener, std::uint32_t address);
 
-// Whether a received datagram is a read request for exactly `fileName` (case-sensitive,
-// leading "/" included).
+// The device's read request for the offered file: who sent it.
+struct TftpReadRequest {
+    std::uint32_t peerAddress; // host byte order
+    std::uint16_t peerPort;
+};
+
+// Waits for a read request for exactly `fileName` (case-sensitive, leading "/" included). After
+// each poll that received nothing (having waited up to 1 ms on the socket) `idle` runs the
+// caller's window work; its true ends the wait without a request.
+std::optional<TftpReadRequest> waitForReadRequest(TftpListener& listener, std::string_view fileName,
+                                                  const std::function<bool()>& idle);
+
+// Whether a received datagram is a read request for exactly `fileName`.
 bool isOfferedFileRequest(std::span<const std::uint8_t> datagram, std::string_view fileName);

@@ -1,21 +1,10 @@
 // The lock-step transfer: one block in flight, the next one leaves as soon as its predecessor's
 // ACK arrives; silence is counted in polls and answered by resending the last packet.
-#include "app/context.h"
-#include "app/text.h"
+#include "platform/debug_log.h"
 #include "platform/socket_io.h"
 #include "tftp/tftp_session.h"
 
 namespace {
-
-void showUploadProgress(const TftpSession& session, ProgressWindow window) {
-    setProgressPosition(window, static_cast<int>(session.blockCounter));
-    char caption[128];
-    const std::string_view address = textIn(upgradeContext.deviceAddressText);
-    formatText(caption, "Uploading Firmware to TOV@%.*s %d/%d Bytes",
-               static_cast<int>(address.size()), address.data(),
-               static_cast<int>(session.bytesAcknowledged), static_cast<int>(session.imageSize));
-    setProgressTitle(window, caption);
-}
 
 void sendCurrentBlock(TftpSession& session, const Ipv4SocketAddress& peer) {
     sendTftpData(session.socket, session.packet, tftpBlockData(session, session.blockCounter),
@@ -24,25 +13,22 @@ void sendCurrentBlock(TftpSession& session, const Ipv4SocketAddress& peer) {
 
 // The peer's ACK for the block in flight: count it, then send the next block. True when it was
 // the last block's.
-bool acceptAck(TftpSession& session, ProgressWindow window, const Ipv4SocketAddress& peer) {
+bool acceptAck(TftpSession& session, const TransferHooks& hooks, const Ipv4SocketAddress& peer) {
     ++session.blockCounter;
     session.bytesAcknowledged += session.currentBlockLength;
-    showUploadProgress(session, window);
+    hooks.acknowledged(session.blockCounter, session.bytesAcknowledged);
     if (session.blockCounter > session.blockCount) {
-        trace("All blocks ack'd\n");
+        trace("All blocks ack'd");
         return true;
     }
     session.currentBlockLength =
         session.blockCounter == session.blockCount ? session.lastBlockLength : kTftpBlockSize;
     sendCurrentBlock(session, peer);
-    trace("Send block %d (%d)\n", session.blockCounter, session.currentBlockLength);
+    trace("Send block %u (%u)", session.blockCounter, session.currentBlockLength);
     return false;
 }
 
-} // namespace
-
-bool transferTftpImage(TftpSession& session, ProgressWindow window) {
-    SocketGuard socket(session.socket);
+TransferOutcome sendImage(TftpSession& session, const TransferHooks& hooks) {
     setNonBlocking(session.socket);
     Ipv4SocketAddress peer{};
     fillSocketAddress(session.peerAddress, session.peerPort, peer);
@@ -54,7 +40,8 @@ bool transferTftpImage(TftpSession& session, ProgressWindow window) {
         Ipv4SocketAddress from{};
         const int received = receiveDatagram(session.socket, session.packet, from);
         if (received <= 0) {
-            handleOneProgressMessage(window);
+            if (hooks.idle())
+                return TransferOutcome::cancelled;
         } else {
             std::uint32_t fromAddress = 0;
             std::uint16_t fromPort = 0;
@@ -67,8 +54,8 @@ bool transferTftpImage(TftpSession& session, ProgressWindow window) {
                         continue; // a repeated or stale ACK: no resend, the count stands
                     idlePolls = 0;
                     expiries = 0;
-                    if (acceptAck(session, window, peer))
-                        break;
+                    if (acceptAck(session, hooks, peer))
+                        return TransferOutcome::complete;
                     continue;
                 }
                 // Anything else from the peer (a repeated RRQ, an ERROR) ends nothing.
@@ -84,17 +71,24 @@ bool transferTftpImage(TftpSession& session, ProgressWindow window) {
             continue;
         idlePolls = 0;
         if (++expiries == kTftpExpiryLimit) {
-            trace("Timeout for ack; upgrade failed\n");
-            break;
+            trace("Timeout for ack; upgrade failed");
+            return TransferOutcome::givenUp;
         }
         if (tftpTransferState(session) == TftpSessionState::awaitOptionAck) {
-            trace("ReSend option ack\n");
+            trace("ReSend option ack");
             sendTftpOack(session.socket, session.packet, peer, session.imageSize);
         } else {
-            trace("ReSend block %d\n", session.blockCounter);
+            trace("ReSend block %u", session.blockCounter);
             sendCurrentBlock(session, peer);
         }
     }
+}
+
+} // namespace
+
+TransferOutcome transferTftpImage(TftpSession& session, const TransferHooks& hooks) {
+    const TransferOutcome outcome = sendImage(session, hooks);
+    closeSocket(session.socket);
     session.socket = kInvalidSocket;
-    return tftpTransferState(session) == TftpSessionState::settling;
+    return outcome;
 }

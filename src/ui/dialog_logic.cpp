@@ -1,29 +1,24 @@
-// Dialog answers applied to the upgrade state.
+// Dialog answers applied to what the dialogs hand back.
 #include "ui/dialog_logic.h"
 
-#include <span>
-
-#include "app/context.h"
-#include "app/random.h"
-#include "app/text.h"
+#include "base/random.h"
+#include "base/text.h"
 #include "ui/dotted_address.h"
 
-bool acceptAddressEntry(std::string_view typed, int selectedIndex) {
-    UpgradeContext& ctx = upgradeContext;
-    copyText(ctx.deviceAddressText, typed);
-    parseDottedAddress(ctx.deviceAddressText, &ctx.deviceAddress);
-    if (ctx.deviceAddress == 0)
+bool acceptAddressEntry(std::string_view typed, int selectedIndex,
+                        std::span<const std::uint32_t> localAddresses, AddressChoice& choice) {
+    copyText(choice.deviceAddressText, typed);
+    parseDottedAddress(choice.deviceAddressText, &choice.deviceAddress);
+    if (choice.deviceAddress == 0)
         return false;
-    formatText(ctx.fileName, "/tov%x.bin", static_cast<unsigned>(drawRandom() & 0xffff));
-    // An empty list has no selection; the address then stays as start-up left it.
-    if (selectedIndex >= 0 && selectedIndex < kLocalAddressSlots)
-        ctx.localAddress = ctx.localAddresses[selectedIndex];
-    trace("+++ using %x\n", ctx.localAddress);
+    formatText(choice.fileName, "/tov%x.bin", static_cast<unsigned>(drawRandom() & 0xffff));
+    if (selectedIndex >= 0 && static_cast<std::size_t>(selectedIndex) < localAddresses.size())
+        choice.localAddress = localAddresses[static_cast<std::size_t>(selectedIndex)];
     return true;
 }
 
-void storeCredentials(std::string_view userName, std::string_view password) {
-    DigestChallenge& digest = upgradeContext.digest;
-    copyText(std::span(digest.userName, kMaxCredentialLength + 1), userName);
-    copyText(std::span(digest.password, kMaxCredentialLength + 1), password);
+void storeCredentials(std::string_view userName, std::string_view password,
+                      Credentials& credentials) {
+    copyText(std::span(credentials.userName, kMaxCredentialLength + 1), userName);
+    copyText(std::span(credentials.password, kMaxCredentialLength + 1), password);
 }

@@ -1,11 +1,20 @@
-// The program's fixed texts: the message table, the success text and the error-box texts.
+// The program's fixed texts: what the dialogs say, the window titles and the error-box texts.
 #pragma once
 
-inline constexpr int kMessageTextCount = 10;
-// 0 password notice, 1-2 address dialog, 3 confirmation, 4-8 the labels searched for in the
-// device's page, 9 the opening warning.
-extern const char* const messageTexts[kMessageTextCount];
-extern const char successText[];
+// Dialog panels.
+extern const char kPasswordNoticeText[]; // the password dialog
+extern const char kAddressIntroText[];   // the address dialog, above the version
+extern const char kAddressHelpText[];    // the address dialog, above the entry
+extern const char kConfirmText[];        // the confirmation
+extern const char kOpeningWarningText[]; // the notice
+extern const char kSuccessText[];        // the success dialog
+
+// Titles of the windows whose title never depends on the upgrade.
+inline constexpr char kWaitingTitle[] = "Waiting For Firmware Upload Request From TOV";
+inline constexpr char kUploadingTitle[] = "Uploading Firmware To TOV";
+inline constexpr char kPasswordTitle[] = "Enter Password Information";
+inline constexpr char kInvalidAddressTitle[] = "Error";
+inline constexpr char kInvalidAddressText[] = "Invalid IP Address";
 
 inline constexpr char kErrorBoxCaption[] = "TOV Firwmare Upgrade Error";
 

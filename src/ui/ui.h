@@ -1,6 +1,13 @@
 // What the core asks of a user interface. Each front-end (Win32, GTK, the tests' scripted UI)
-// implements these functions; CMake links exactly one of them into each program.
+// implements these functions; CMake links exactly one of them into each program. Every dialog gets
+// what it shows as arguments and returns what the user chose; what an answer means is decided by
+// the core.
 #pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "ui/dialog_logic.h"
 
 // Registers the controls the dialogs use (common controls on Windows); nothing elsewhere.
 void initUiControls();
@@ -9,21 +16,46 @@ void initUiControls();
 // Returns when the user closes it; it does not end the program.
 void showErrorBox(const char* text);
 
-// Modal dialogs. Each returns true for its affirmative button and false for Cancel, Escape or
-// the close box. The address and password dialogs store what the user entered through the
-// dialog logic (ui/dialog_logic.h) before they return true.
-bool runNoticeDialog();
-bool runAddressDialog();
-bool runConfirmDialog();
-bool runPasswordDialog();
-void runSuccessDialog();
+// ---- Modal dialogs: true for the affirmative button, false for Cancel, Escape or the close box.
 
-// Modeless progress windows. Cancel (or the close box) inside one of the message-handling calls
-// destroys the window, shows "Upgrade Failed: User Abort" and ends the process.
+// The opening warning, titled "<product> Firmware Upgrade".
+bool runNoticeDialog(const char* productName);
+
+// What the address dialog shows: its title's product name, the carried image's version and the
+// computer's addresses (the filled slots, in order; the first is selected).
+struct AddressDialogView {
+    const char* productName;
+    const char* imageVersion;
+    std::span<const std::uint32_t> localAddresses;
+};
+// On OK the entry goes through acceptAddressEntry() (ui/dialog_logic.h) into `choice`; an invalid
+// address keeps the dialog open with "Invalid IP Address". `choice` comes in holding the
+// computer's default address.
+bool runAddressDialog(const AddressDialogView& view, AddressChoice& choice);
+
+// The five values the device reported, as the confirmation shows them.
+struct DeviceValues {
+    const char* productName;
+    const char* macAddress;
+    const char* softwareVersion;
+    const char* hardwareVersion;
+    const char* serialNumber;
+};
+bool runConfirmDialog(const DeviceValues& device, const char* imageVersion);
+
+// "admin" preset, the password empty; on OK the entries go through storeCredentials() into
+// `credentials`. On Cancel `credentials` is left as it was.
+bool runPasswordDialog(Credentials& credentials);
+
+// The device is back: "TOV@<address> Upgrade Successful!" with the version it now reports.
+void runSuccessDialog(const char* deviceAddressText, const char* softwareVersion);
+
+// ---- Modeless progress windows: opened, updated and pumped by the thread that owns them.
+
 enum class ProgressKind {
-    connecting, // "Connecting with TOV@<address>", set by the window itself on opening
+    connecting, // "Connecting with TOV@<address>"; range 0-100, set by the window itself
     waiting,    // "Waiting For Firmware Upload Request From TOV"
-    uploading,  // "Uploading Firmware To TOV", retitled by the transfer session
+    uploading,  // "Uploading Firmware To TOV", retitled as the transfer goes on
 };
 // The kind's name, for logs and test records.
 inline const char* progressKindName(ProgressKind kind) {
@@ -39,9 +71,10 @@ inline const char* progressKindName(ProgressKind kind) {
 }
 
 struct ProgressWindowState;
+// Null when the window could not be made; every call below then does nothing.
 using ProgressWindow = ProgressWindowState*;
 
-ProgressWindow openProgressWindow(ProgressKind kind);
+ProgressWindow openProgressWindow(ProgressKind kind, const char* title);
 void setProgressTitle(ProgressWindow window, const char* title);
 void setProgressRange(ProgressWindow window, int low, int high);
 void setProgressPosition(ProgressWindow window, int position);
@@ -49,4 +82,7 @@ void setProgressPosition(ProgressWindow window, int position);
 void handleOneProgressMessage(ProgressWindow window);
 // Handles every pending message of the window (the listener's wait and the settling wait).
 void handleAllProgressMessages(ProgressWindow window);
+// Whether the user pressed Cancel (or the close box) in a message handled so far. The window
+// stays until the owner destroys it.
+bool progressCancelled(ProgressWindow window);
 void destroyProgressWindow(ProgressWindow window);

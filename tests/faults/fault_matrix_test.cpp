@@ -118,10 +118,10 @@ long settlingGap(const Outcome& o) {
 
 void answerPassword(std::vector<std::string> passwords) {
     auto next = std::make_shared<std::size_t>(0);
-    scriptedUi().password = [passwords, next] {
+    scriptedUi().password = [passwords, next](Credentials& credentials) {
         if (*next >= passwords.size())
             return false; // Cancel
-        storeCredentials("admin", passwords[(*next)++]);
+        storeCredentials("admin", passwords[(*next)++], credentials);
         return true;
     };
 }
@@ -481,7 +481,9 @@ TEST(Faults, CancelAtNoticeOrAddressEndsQuietly) {
             if (atNotice)
                 scriptedUi().notice = [] { return false; };
             else
-                scriptedUi().address = [] { return false; };
+                scriptedUi().address = [](const AddressDialogView&, AddressChoice&) {
+                    return false;
+                };
         };
         const Outcome o = runScenario(s);
         expectEndedCleanly(o);

@@ -22,10 +22,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/context.h"
-#include "app/firmware_image.h"
-#include "app/text.h"
 #include "app/upgrade_sequence.h"
+#include "loopback_http_server.h"
 #include "private_loopback.h"
 #include "scripted_ui.h"
 
@@ -101,65 +99,36 @@ pid_t startSim(const std::filesystem::path& dir, const std::vector<std::string>&
     return std::filesystem::exists(dir / "ready") ? pid : -1;
 }
 
-// A web server of the test's own: each connection gets the next answer whole, then a close.
+// A web server of the test's own on 127.0.0.2:80, in a process of its own: each connection
+// gets the next answer, then a close. Returns once it listens.
 pid_t startOwnDevice(const std::vector<std::string>& answers, std::size_t chunk, int holdSeconds) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(kDevice);
-    a.sin_port = htons(80);
-    const int one = 1;
-    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::listen(listener, 8) != 0) {
-        ::close(listener);
+    int listening[2];
+    if (::pipe2(listening, O_CLOEXEC) != 0)
         return -1;
-    }
     const pid_t pid = ::fork();
     if (pid != 0) {
-        ::close(listener);
-        return pid;
+        ::close(listening[1]);
+        char ready = 0;
+        const bool up = ::read(listening[0], &ready, 1) == 1;
+        ::close(listening[0]);
+        return up ? pid : -1;
     }
-    for (const std::string& answer : answers) {
-        pollfd p{listener, POLLIN, 0};
-        if (::poll(&p, 1, 60000) <= 0)
-            ::_exit(1);
-        const int c = ::accept(listener, nullptr, nullptr);
-        if (c < 0)
-            ::_exit(1);
-        // The request head, bounded in size and time.
-        std::string head;
-        char buffer[1024];
-        const auto until = Clock::now() + std::chrono::seconds(5);
-        while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 &&
-               Clock::now() < until) {
-            pollfd q{c, POLLIN, 0};
-            if (::poll(&q, 1, 100) <= 0)
-                continue;
-            const ssize_t n = ::recv(c, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                break;
-            head.append(buffer, static_cast<std::size_t>(n));
-        }
-        std::size_t sent = 0;
-        const std::size_t piece = chunk == 0 ? answer.size() : chunk;
-        while (sent < answer.size()) {
-            const std::size_t length = std::min(piece, answer.size() - sent);
-            const ssize_t n = ::send(c, answer.data() + sent, length, MSG_NOSIGNAL);
-            if (n <= 0)
-                break;
-            sent += static_cast<std::size_t>(n);
-            if (chunk != 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        // A device that keeps the connection open after its answer (the program is gone long
-        // before, or this process is ended by the parent).
-        if (holdSeconds > 0)
-            std::this_thread::sleep_for(std::chrono::seconds(holdSeconds));
-        ::shutdown(c, SHUT_WR);
-        ::close(c);
-    }
-    ::_exit(0);
+    ::close(listening[0]);
+    LoopbackHttpOptions options;
+    options.address = kDevice;
+    options.port = 80;
+    options.waitMilliseconds = 60000;
+    options.pieceSize = chunk;
+    // A device that keeps the connection open after its answer (the program is gone long
+    // before, or this process is ended by the parent).
+    if (holdSeconds > 0)
+        options.beforeClose = [holdSeconds] { ::sleep(static_cast<unsigned>(holdSeconds)); };
+    LoopbackHttpServer server(answers, options);
+    if (server.port() != 0 && ::write(listening[1], "1", 1) != 1)
+        ::_exit(1);
+    ::close(listening[1]);
+    server.finish();
+    ::_exit(server.port() == 0 ? 1 : 0);
 }
 
 std::vector<std::string> readLines(const std::filesystem::path& path) {
@@ -211,18 +180,16 @@ void report() {
     ScriptedUi& ui = scriptedUi();
     auto confirm = ui.confirm;
     ui.confirm = [confirm] {
-        const DeviceInfo& info = upgradeContext.deviceInfo;
-        recordShown(std::string("confirm title: Confirm Upgrade to Ver. ") + imageVersion());
-        recordShown(std::string("confirm shows: serial=") + info.serialNumber +
-                    " mac=" + info.macAddress + " software=" + info.softwareVersion +
-                    " hardware=" + info.hardwareVersion + " product=" + info.deviceProductName);
+        const ShownValues shown = shownValues();
+        recordShown("confirm title: " + shown.confirmTitle);
+        recordShown("confirm shows: " + shown.device);
         return confirm();
     };
     auto success = ui.success;
     ui.success = [success] {
-        recordShown(std::string("success title: TOV@") + upgradeContext.deviceAddressText +
-                    " Upgrade Successful!");
-        recordShown(std::string("success shows: ") + upgradeContext.deviceInfo.softwareVersion);
+        const ShownValues shown = shownValues();
+        recordShown("success title: " + shown.successTitle);
+        recordShown("success shows: " + shown.successVersion);
         report();
         success();
     };

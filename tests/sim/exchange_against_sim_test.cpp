@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "app/context.h"
-#include "app/random.h"
-#include "app/text.h"
+#include "base/random.h"
+#include "base/text.h"
 #include "http/http_exchange.h"
 #include "platform/platform.h"
 
@@ -104,9 +104,12 @@ class ExchangeAgainstSim : public ::testing::Test {
         upgradeContext.deviceInfo = DeviceInfo{};
         seedRandom(12345);
     }
+    // The byte count, or -1 for a usable challenge.
     static int exchange(const char* path = "/admin/advanced") {
-        return httpExchange(kComputer, 23456, kDevice, 80, path, upgradeContext.responseBuffer,
-                            kResponseCapacity);
+        const HttpResult result =
+            httpExchange({kComputer, 23456, kDevice, 80}, path, upgradeContext.responseBuffer,
+                         upgradeContext.digest, upgradeContext.deviceInfo);
+        return result.outcome == HttpOutcome::challenged ? -1 : result.received;
     }
     static void enterPassword(const char* password) {
         copyText(upgradeContext.digest.userName, "admin");

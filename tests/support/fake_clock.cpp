@@ -14,10 +14,16 @@ void setFakeClock(std::uint32_t value) {
     now = value;
     slept = 0;
 }
-std::uint32_t fakeClockNow() { return now; }
-std::uint64_t fakeSleptMilliseconds() { return slept; }
+std::uint32_t fakeClockNow() {
+    return now;
+}
+std::uint64_t fakeSleptMilliseconds() {
+    return slept;
+}
 
-std::uint32_t millisecondClock() { return now; }
+std::uint32_t millisecondClock() {
+    return now;
+}
 void sleepMilliseconds(std::uint32_t milliseconds) {
     now += milliseconds; // wraps at 2^32 like the real clock
     slept += milliseconds;

@@ -57,14 +57,26 @@ SocketHandle bindFreeLoopbackPort(std::uint16_t& port) {
 }
 
 LoopbackHttpServer::LoopbackHttpServer(std::vector<std::string> answers,
-                                       std::function<void()> beforeClose) {
-    std::uint16_t port = 0;
-    listener_ = bindFreeLoopbackPort(port);
+                                       std::function<void()> beforeClose)
+    : LoopbackHttpServer(std::move(answers), LoopbackHttpOptions{.beforeClose = beforeClose}) {}
+
+LoopbackHttpServer::LoopbackHttpServer(std::vector<std::string> answers,
+                                       LoopbackHttpOptions options)
+    : options_(std::move(options)) {
+    std::uint16_t port = options_.port;
+    if (port == 0) {
+        listener_ = bindFreeLoopbackPort(port);
+    } else {
+        listener_ = openTcpSocket();
+        if (listener_ != kInvalidSocket && !bindSocket(listener_, options_.address, port)) {
+            closeSocket(listener_);
+            listener_ = kInvalidSocket;
+        }
+    }
     if (listener_ == kInvalidSocket || !listenSocket(listener_, 4))
         return;
     port_ = port;
-    thread_ = std::thread([this, answers = std::move(answers),
-                           beforeClose = std::move(beforeClose)] { serve(answers, beforeClose); });
+    thread_ = std::thread([this, answers = std::move(answers)] { serve(answers); });
 }
 
 LoopbackHttpServer::~LoopbackHttpServer() {
@@ -81,17 +93,22 @@ std::vector<std::string> LoopbackHttpServer::finish() {
     return requests_;
 }
 
-void LoopbackHttpServer::serve(const std::vector<std::string>& answers,
-                               const std::function<void()>& beforeClose) {
+void LoopbackHttpServer::serve(const std::vector<std::string>& answers) {
     for (const std::string& answer : answers) {
-        if (!waitReadable(listener_, kLoopbackWaitMilliseconds))
+        if (!waitReadable(listener_, options_.waitMilliseconds))
             return;
         SocketGuard connection(acceptConnection(listener_));
         if (connection.get() == kInvalidSocket)
             return;
         requests_.push_back(readRequest(connection.get()));
-        sendAll(connection.get(), answer);
-        if (beforeClose)
-            beforeClose();
+        const std::size_t piece = options_.pieceSize == 0 ? answer.size() : options_.pieceSize;
+        for (std::size_t sent = 0; sent < answer.size(); sent += piece) {
+            sendAll(connection.get(), std::string_view(answer).substr(sent, piece));
+            if (options_.pieceSize != 0)
+                sleepMilliseconds(1);
+        }
+        served_.fetch_add(1);
+        if (options_.beforeClose)
+            options_.beforeClose();
     }
 }

@@ -1,15 +1,15 @@
 // The scripted user interface linked into the tests in place of a real front-end.
 #include "scripted_ui.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
-#include "platform/platform.h"
-#include "ui/dialog_logic.h"
-#include "ui/messages.h"
+#include "ui/dialog_texts.h"
 
 struct ProgressWindowState {
     ProgressKind kind;
+    std::atomic<bool> cancelled{false};
 };
 
 namespace {
@@ -17,6 +17,7 @@ std::mutex uiMutex;
 ScriptedUi answers;
 std::vector<std::string> events;
 int positions[3] = {-1, -1, -1};
+ShownValues shown;
 
 void record(std::string line) {
     std::lock_guard lock(uiMutex);
@@ -29,12 +30,10 @@ std::function<bool(ProgressKind)> cancelAnswer() {
 }
 
 void handleMessages(ProgressWindow window) {
-    if (cancelAnswer()(window->kind)) {
-        record(std::string("cancel: ") + progressKindName(window->kind));
-        destroyProgressWindow(window);
-        showErrorBox(kErrorUserAbort);
-        endProcess();
-    }
+    if (window->cancelled || !cancelAnswer()(window->kind))
+        return;
+    record(std::string("cancel: ") + progressKindName(window->kind));
+    window->cancelled = true;
 }
 } // namespace
 
@@ -45,14 +44,17 @@ ScriptedUi& scriptedUi() {
 void resetScriptedUi() {
     std::lock_guard lock(uiMutex);
     answers = ScriptedUi{};
-    answers.address = [] { return acceptAddressEntry("127.0.0.2", 0); };
-    answers.password = [] {
-        storeCredentials("admin", "secret");
+    answers.address = [](const AddressDialogView& view, AddressChoice& choice) {
+        return acceptAddressEntry("127.0.0.2", 0, view.localAddresses, choice);
+    };
+    answers.password = [](Credentials& credentials) {
+        storeCredentials("admin", "secret", credentials);
         return true;
     };
     events.clear();
     for (int& p : positions)
         p = -1;
+    shown = {};
 }
 
 std::vector<std::string> uiEvents() {
@@ -63,6 +65,11 @@ std::vector<std::string> uiEvents() {
 int lastProgressPosition(ProgressKind kind) {
     std::lock_guard lock(uiMutex);
     return positions[static_cast<int>(kind)];
+}
+
+ShownValues shownValues() {
+    std::lock_guard lock(uiMutex);
+    return shown;
 }
 
 void initUiControls() {}
@@ -81,35 +88,49 @@ void showErrorBox(const char* text) {
     std::fflush(stderr);
 }
 
-bool runNoticeDialog() {
+bool runNoticeDialog(const char*) {
     record("dialog: notice");
     return scriptedUi().notice();
 }
-bool runAddressDialog() {
+bool runAddressDialog(const AddressDialogView& view, AddressChoice& choice) {
     record("dialog: address");
     if (!scriptedUi().address)
         resetScriptedUi();
-    return scriptedUi().address();
+    return scriptedUi().address(view, choice);
 }
-bool runConfirmDialog() {
+bool runConfirmDialog(const DeviceValues& device, const char* imageVersion) {
     record("dialog: confirm");
+    {
+        std::lock_guard lock(uiMutex);
+        shown.confirmTitle = confirmTitle(imageVersion).data();
+        shown.device = std::string("serial=") + device.serialNumber + " mac=" + device.macAddress +
+                       " software=" + device.softwareVersion +
+                       " hardware=" + device.hardwareVersion + " product=" + device.productName;
+    }
     return scriptedUi().confirm();
 }
-bool runPasswordDialog() {
+bool runPasswordDialog(Credentials& credentials) {
     record("dialog: password");
     if (!scriptedUi().password)
         return false;
-    return scriptedUi().password();
+    return scriptedUi().password(credentials);
 }
-void runSuccessDialog() {
+void runSuccessDialog(const char* deviceAddressText, const char* softwareVersion) {
     record("dialog: success");
+    {
+        std::lock_guard lock(uiMutex);
+        shown.successTitle = successTitle(deviceAddressText).data();
+        shown.successVersion = softwareVersion;
+    }
     std::fprintf(stderr, "success dialog\n");
     scriptedUi().success();
 }
 
-ProgressWindow openProgressWindow(ProgressKind kind) {
+ProgressWindow openProgressWindow(ProgressKind kind, const char*) {
     record(std::string("open: ") + progressKindName(kind));
-    return new ProgressWindowState{kind};
+    auto* window = new ProgressWindowState;
+    window->kind = kind;
+    return window;
 }
 void setProgressTitle(ProgressWindow window, const char* title) {
     record(std::string("title: ") + progressKindName(window->kind) + ": " + title);
@@ -127,6 +148,9 @@ void handleOneProgressMessage(ProgressWindow window) {
 }
 void handleAllProgressMessages(ProgressWindow window) {
     handleMessages(window);
+}
+bool progressCancelled(ProgressWindow window) {
+    return window->cancelled;
 }
 void destroyProgressWindow(ProgressWindow window) {
     record(std::string("destroy: ") + progressKindName(window->kind));

@@ -10,9 +10,10 @@
 struct ScriptedUi {
     // Modal answers; the defaults go through a whole upgrade.
     std::function<bool()> notice = [] { return true; };
-    std::function<bool()> address;  // default: "127.0.0.2", local slot 0
+    // Default: "127.0.0.2", local slot 0.
+    std::function<bool(const AddressDialogView&, AddressChoice&)> address;
     std::function<bool()> confirm = [] { return true; };
-    std::function<bool()> password; // default: "admin" / "secret"
+    std::function<bool(Credentials&)> password; // default: "admin" / "secret"
     std::function<void()> success = [] {};
     // Asked at every message-handling call of a progress window: true acts as its Cancel.
     std::function<bool(ProgressKind)> cancelProgress = [](ProgressKind) { return false; };
@@ -26,7 +27,15 @@ void resetScriptedUi();
 
 // What the user would have seen, in order, one line each, for example
 // "error: Upgrade Failed: User Abort", "open: uploading", "title: uploading: Updating ...",
-// "range: waiting: 0-1000", "destroy: connecting", "dialog: password".
+// "range: waiting: 0-1000", "destroy: connecting", "dialog: password", "cancel: waiting".
 std::vector<std::string> uiEvents();
 // Last position given to each kind of progress window (-1 before any).
 int lastProgressPosition(ProgressKind kind);
+// What the last confirmation and success dialogs were given to show.
+struct ShownValues {
+    std::string confirmTitle;   // "Confirm Upgrade to Ver. ..."
+    std::string device;         // "serial=... mac=... software=... hardware=... product=..."
+    std::string successTitle;   // "TOV@... Upgrade Successful!"
+    std::string successVersion; // the version the success dialog shows
+};
+ShownValues shownValues();

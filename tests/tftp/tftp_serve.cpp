@@ -1,31 +1,37 @@
-// Test tool, not shipped: runs our TFTP listener and session for one fetch by a real client.
+// Test tool, not shipped: our TFTP listener and transfer, without windows, for one fetch by a
+// real client.
 //   tftp-serve [--size N] [--write FILE] ADDRESS NAME
 // Serves the embedded image (or a made-up one of N bytes) as NAME on ADDRESS, printing
-// "port P" once it listens. The settling wait runs on the tests' fake clock, so the process ends
-// right after the transfer: "Can't connect to TOV" (no device web server) follows a complete
-// transfer, "Firmware Upload Incomplete" an incomplete one.
-#include <chrono>
+// "port P" once it listens, and "transfer complete" or "transfer given up" on standard error
+// when the transfer ends (then it exits).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "app/context.h"
-#include "app/firmware_image.h"
-#include "app/text.h"
 #include "platform/platform.h"
 #include "tftp/tftp_listener.h"
+#include "tftp/tftp_session.h"
 #include "ui/dotted_address.h"
 
 namespace {
-std::vector<std::uint8_t> madeUpImage;
 
 int usage() {
     std::fprintf(stderr, "usage: tftp-serve [--size N] [--write FILE] ADDRESS NAME\n");
     return 2;
 }
+
+std::vector<std::uint8_t> madeUpImage(std::size_t size) {
+    std::vector<std::uint8_t> image(size);
+    std::uint32_t state = 2026;
+    for (auto& byte : image) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<std::uint8_t>(state >> 16);
+    }
+    return image;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -46,38 +52,51 @@ int main(int argc, char** argv) {
     if (parseDottedAddress(argv[arg], &address) != kAddressValid)
         return usage();
 
+    std::vector<std::uint8_t> madeUp;
+    std::span<const std::uint8_t> image = firmwareBytes(nullptr);
     if (size >= 0) {
-        madeUpImage.resize(static_cast<std::size_t>(size));
-        std::uint32_t state = 2026;
-        for (auto& byte : madeUpImage) {
-            state = state * 1103515245u + 12345u;
-            byte = static_cast<std::uint8_t>(state >> 16);
-        }
-        upgradeContext.firmware.firmwareData = madeUpImage.data();
-        upgradeContext.firmware.firmwareSize = static_cast<std::uint32_t>(size);
-    } else if (!loadFirmwareImage(firmwareBytes(nullptr))) {
-        std::fprintf(stderr, "tftp-serve: no embedded image\n");
+        madeUp = madeUpImage(static_cast<std::size_t>(size));
+        image = madeUp;
+    }
+    if (!tftpImageFits(static_cast<std::uint32_t>(image.size()))) {
+        std::fprintf(stderr, "tftp-serve: image too large\n");
         return 1;
     }
     if (writeTo != nullptr) {
         std::FILE* out = std::fopen(writeTo, "wb");
-        if (out == nullptr || std::fwrite(upgradeContext.firmware.firmwareData, 1,
-                                          upgradeContext.firmware.firmwareSize,
-                                          out) != upgradeContext.firmware.firmwareSize) {
+        if (out == nullptr || std::fwrite(image.data(), 1, image.size(), out) != image.size()) {
             std::fprintf(stderr, "tftp-serve: cannot write %s\n", writeTo);
             return 1;
         }
         std::fclose(out);
     }
-    copyText(upgradeContext.fileName, argv[arg + 1]);
-    copyText(upgradeContext.deviceAddressText, argv[arg]);
-    upgradeContext.localAddress = address;
     initSocketLibrary();
 
-    std::printf("port %u\n", startTftpListener(address));
+    TftpListener listener;
+    if (openTftpListener(listener, address) != ListenerStatus::listening) {
+        std::fprintf(stderr, "tftp-serve: cannot listen\n");
+        return 1;
+    }
+    std::printf("port %u\n", listener.boundPort);
     std::fflush(stdout);
-    // The TFTP thread ends the process; give up after two minutes without a fetch.
-    std::this_thread::sleep_for(std::chrono::minutes(2));
-    std::fprintf(stderr, "tftp-serve: nobody fetched the file\n");
-    return 1;
+
+    // Give up after two minutes without a fetch.
+    const std::uint32_t started = millisecondClock();
+    const auto request = waitForReadRequest(
+        listener, argv[arg + 1], [started] { return millisecondClock() - started > 120000; });
+    if (!request) {
+        std::fprintf(stderr, "tftp-serve: nobody fetched the file\n");
+        return 1;
+    }
+    TftpSession session{};
+    session.socket = listener.socket;
+    session.peerAddress = request->peerAddress;
+    session.peerPort = request->peerPort;
+    setTftpImageGeometry(session, image);
+    TransferHooks hooks;
+    hooks.acknowledged = [](std::uint32_t, std::uint32_t) {};
+    hooks.idle = [] { return false; };
+    const bool complete = transferTftpImage(session, hooks) == TransferOutcome::complete;
+    std::fprintf(stderr, "transfer %s\n", complete ? "complete" : "given up");
+    return complete ? 0 : 1;
 }

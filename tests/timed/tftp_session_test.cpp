@@ -1,181 +1,144 @@
-// The whole session: transfer, settling wait and outcome. The session ends the process, so each
-// case runs in a death-test child, whose scripted device, web server and UI record what happened
-// and print one summary line as the outcome is shown.
+// The TFTP thread's whole part against a scripted device: the read request, the transfer, the
+// settling wait, and the outcome it hands to the main thread, on the controllable clock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdio>
 #include <string>
 
 #include "app/context.h"
-#include "app/text.h"
+#include "app/upgrade_sequence.h"
+#include "base/text.h"
 #include "fake_clock.h"
 #include "scripted_ui.h"
-#include "tftp/tftp_session.h"
 #include "tftp_test_peer.h"
+#include "ui/messages.h"
 
 namespace {
 
-enum class Web { none, answering, closing };
+constexpr char kOffered[] = "/tov1a2b.bin";
 
-struct OutcomeRun {
+struct DeliveryRun {
     DeviceScript script;
     std::uint32_t imageSize = 3000;
-    // Each case that connects gets addresses of its own, so no connection still closing from an
-    // earlier case stands in the way: the local address of the closing request, and (except
-    // under Wine, where every loopback datagram leaves from 127.0.0.1) the device's.
-    std::uint32_t localAddress = kLoopback1;
-    std::uint32_t deviceAddress = kLoopback1;
-    void ownAddresses(std::uint32_t n) {
-        localAddress = kLoopback1 + n;
-#ifndef _WIN32
-        deviceAddress = kLoopback1 + n;
-#endif
-    }
-    Web web = Web::none;
     bool cancelWhileSettling = false;
+    bool stopWhileSettling = false; // the main thread asks the TFTP thread to stop
 };
 
-// The child's world; it lives until the process ends.
-std::vector<std::uint8_t> image;
-ScriptedDevice* device = nullptr;
-OneShotWebServer* web = nullptr;
-// Set on the TFTP thread, read by whichever thread shows the last box (a worker, for one).
-std::atomic<std::uint64_t> sleptAtRequest{0};
-std::atomic<bool> requestStarted{false};
+struct DeliveryRecord {
+    DeliveryOutcome outcome = DeliveryOutcome::cancelled;
+    DeviceRecord seen;
+    bool imageEqual = false;
+    bool settling = false;         // the settling caption was shown
+    std::uint64_t settled = 0;     // fake milliseconds slept
+    bool uploadWindowGone = false; // destroyed before the outcome was handed back
+};
 
 bool eventShown(const std::string& event) {
     const auto events = uiEvents();
     return std::find(events.begin(), events.end(), event) != events.end();
 }
 
-void printSummary(const char* outcome) {
-    const auto events = uiEvents();
-    const auto requests = std::count(events.begin(), events.end(), "open: connecting");
-    const bool settling = eventShown("title: uploading: Updating Firmware to TOV@" +
-                                     std::string(textIn(upgradeContext.deviceAddressText)));
-    std::fprintf(stderr,
-                 "summary: oacks=%d data=%d resends=%d image=%s settling=%s settled=%llu "
-                 "requests=%d http=%s outcome=%s\n",
-                 device->seen.oacks, device->seen.dataPackets, device->seen.resends,
-                 device->seen.image == image ? "equal" : "differs", settling ? "yes" : "no",
-                 static_cast<unsigned long long>(requestStarted ? sleptAtRequest.load()
-                                                                : fakeSleptMilliseconds()),
-                 static_cast<int>(requests), web ? web->request().c_str() : "none", outcome);
-    std::fflush(stderr);
-}
-
-// Runs in the child and never returns: the session ends the process.
-void runWholeSession(const OutcomeRun& run) {
-    startWatchdog(30);
+// The device asks for the offered file from a port of its own; deliverFirmware runs on this
+// thread, the device answering from inside the upload window's message hook.
+DeliveryRecord deliver(const DeliveryRun& run) {
     resetScriptedUi();
     copyText(upgradeContext.deviceAddressText, "127.0.0.1");
-    image = makeTestImage(std::min<std::uint32_t>(run.imageSize, 3000));
+    copyText(upgradeContext.fileName, kOffered);
+    const std::vector<std::uint8_t> image = makeTestImage(run.imageSize);
     upgradeContext.firmware.firmwareData = image.data();
     upgradeContext.firmware.firmwareSize = run.imageSize;
 
-    static LoopbackUdp server;
-    static ScriptedDevice scripted;
-    static OneShotWebServer webServer;
-    if (!server.bindFrom(kLoopback1, 41000) ||
-        !scripted.open(run.deviceAddress, kLoopback1, server.port))
-        std::fprintf(stderr, "test setup: no free loopback ports\n");
-    scripted.script = run.script;
-    device = &scripted;
-    if (run.web != Web::none) {
-        webServer.answer = run.web == Web::answering;
-        if (!webServer.start(run.deviceAddress))
-            std::fprintf(stderr, "test setup: port 80 not free\n");
-        web = &webServer;
-    }
+    LoopbackUdp server;
+    EXPECT_TRUE(server.bindFrom(kLoopback1, 41000));
+    ScriptedDevice device;
+    device.script = run.script;
+    device.imageSize = run.imageSize;
+    EXPECT_TRUE(device.open(kLoopback1, kLoopback1, server.port));
+    FirmwareDelivery delivery;
+    delivery.listener.boundAddress = kLoopback1;
+    delivery.listener.boundPort = server.port;
+    delivery.listener.socket = server.socket.release();
+    device.udp.sendTo(tftpRequest(1, kOffered), kLoopback1, server.port);
 
     setFakeClock(1000);
-    const bool cancelWhileSettling = run.cancelWhileSettling;
-    scriptedUi().cancelProgress = [cancelWhileSettling](ProgressKind kind) {
-        if (kind == ProgressKind::connecting && !requestStarted) {
-            sleptAtRequest = fakeSleptMilliseconds();
-            requestStarted = true;
-        }
+    scriptedUi().cancelProgress = [&](ProgressKind kind) {
         if (kind != ProgressKind::uploading)
             return false;
-        if (device->step())
+        if (device.step())
             return true;
-        return cancelWhileSettling && device->seen.lastBlockSeen &&
-               eventShown("range: uploading: 0-1562");
+        const bool settling = device.seen.lastBlockSeen && eventShown("range: uploading: 0-1562");
+        if (settling && run.stopWhileSettling)
+            delivery.stopRequested = true;
+        return settling && run.cancelWhileSettling;
     };
-    scriptedUi().errorBox = [](const char* text) { printSummary(text); };
-    scriptedUi().success = [] { printSummary("success"); };
-    startTftpSession(server.socket.release(), run.localAddress, scripted.udp.address,
-                     scripted.udp.port);
+    DeliveryRecord record;
+    record.outcome = deliverFirmware(delivery);
+    record.seen = device.seen;
+    record.imageEqual = device.seen.image == image;
+    record.settling = eventShown("title: uploading: Updating Firmware to TOV@127.0.0.1");
+    record.settled = fakeSleptMilliseconds();
+    record.uploadWindowGone = uiEvents().back() == "destroy: uploading";
+    upgradeContext.firmware = {};
+    return record;
 }
 
-TEST(TftpSessionDeathTest, SilentDeviceStillGetsTheSettlingWaitThenIncomplete) {
-    OutcomeRun run;
+TEST(TftpDelivery, CompleteTransferGetsTheWholeSettlingWait) {
+    const DeliveryRecord r = deliver({});
+    EXPECT_EQ(r.outcome, DeliveryOutcome::complete);
+    EXPECT_EQ(r.seen.oacks, 1);
+    EXPECT_EQ(r.seen.dataPackets, 6);
+    EXPECT_TRUE(r.imageEqual);
+    EXPECT_TRUE(r.settling);
+    EXPECT_EQ(r.settled, 49984u);
+    EXPECT_TRUE(r.uploadWindowGone);
+}
+
+TEST(TftpDelivery, SilentDeviceStillGetsTheSettlingWaitThenIncomplete) {
+    DeliveryRun run;
     run.script.silentFrom = 0; // not even the OACK is acknowledged
-    EXPECT_EXIT(runWholeSession(run), ::testing::ExitedWithCode(0),
-                "summary: oacks=30 data=0 resends=0 image=differs settling=yes settled=49984 "
-                "requests=0 http=none outcome=Upgrade Failed: Firmware Upload Incomplete");
+    const DeliveryRecord r = deliver(run);
+    EXPECT_EQ(r.outcome, DeliveryOutcome::incomplete);
+    EXPECT_EQ(r.seen.oacks, 30);
+    EXPECT_EQ(r.seen.dataPackets, 0);
+    EXPECT_TRUE(r.settling);
+    EXPECT_EQ(r.settled, 49984u);
+    EXPECT_TRUE(r.uploadWindowGone);
 }
 
-TEST(TftpSessionDeathTest, CancelDuringTheUploadEndsAtOnce) {
-    OutcomeRun run;
+TEST(TftpDelivery, CancelDuringTheUploadEndsAtOnce) {
+    DeliveryRun run;
     run.script.cancelAt = 3;
-    EXPECT_EXIT(runWholeSession(run), ::testing::ExitedWithCode(0),
-                "summary: oacks=1 data=3 resends=0 image=differs settling=no settled=0 "
-                "requests=0 http=none outcome=Upgrade Failed: User Abort");
+    const DeliveryRecord r = deliver(run);
+    EXPECT_EQ(r.outcome, DeliveryOutcome::cancelled);
+    EXPECT_EQ(r.seen.oacks, 1);
+    EXPECT_EQ(r.seen.dataPackets, 3);
+    EXPECT_FALSE(r.settling);
+    EXPECT_EQ(r.settled, 0u);
+    EXPECT_TRUE(r.uploadWindowGone);
 }
 
-TEST(TftpSessionDeathTest, CancelWhileSettlingMakesNoPageRequest) {
-    OutcomeRun run;
-    run.cancelWhileSettling = true;
-    EXPECT_EXIT(runWholeSession(run), ::testing::ExitedWithCode(0),
-                "summary: oacks=1 data=6 resends=0 image=equal settling=yes settled=0 "
-                "requests=0 http=none outcome=Upgrade Failed: User Abort");
-}
-
-TEST(TftpSessionDeathTest, ImageTooLargeForSixteenBitBlocksIsNeverOffered) {
-    OutcomeRun run;
-    run.imageSize = kTftpMaxImageSize + 1;
-    EXPECT_EXIT(runWholeSession(run), ::testing::ExitedWithCode(0),
-                "summary: oacks=0 data=0 .* requests=0 http=none "
-                "outcome=Upgrade Failed: Firmware image too large for TFTP");
-}
-
-// The closing request goes to port 80, which only a private network namespace lends us.
-class TftpSessionOutcomeDeathTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!inPrivateNetwork())
-            GTEST_SKIP() << "needs port 80: run inside scripts/netns-run.sh";
+TEST(TftpDelivery, CancelOrStopWhileSettlingEndsTheWait) {
+    for (const bool byUser : {true, false}) {
+        SCOPED_TRACE(byUser ? "the user's Cancel" : "the main thread's stop");
+        DeliveryRun run;
+        run.cancelWhileSettling = byUser;
+        run.stopWhileSettling = !byUser;
+        const DeliveryRecord r = deliver(run);
+        EXPECT_EQ(r.outcome, DeliveryOutcome::cancelled);
+        EXPECT_EQ(r.seen.dataPackets, 6);
+        EXPECT_TRUE(r.imageEqual);
+        EXPECT_TRUE(r.settling);
+        EXPECT_EQ(r.settled, 0u);
+        EXPECT_TRUE(r.uploadWindowGone);
     }
-};
-
-TEST_F(TftpSessionOutcomeDeathTest, CompleteTransferAsksTheDeviceAgainAndShowsSuccess) {
-    OutcomeRun run;
-    run.ownAddresses(10);
-    run.web = Web::answering;
-    EXPECT_EXIT(runWholeSession(run), ::testing::ExitedWithCode(0),
-                "summary: oacks=1 data=6 resends=0 image=equal settling=yes settled=49984 "
-                "requests=1 http=GET /admin/advanced HTTP/1.1 outcome=success");
 }
 
-TEST_F(TftpSessionOutcomeDeathTest, DeviceThatClosesWithoutAnswerIsNotResponding) {
-    OutcomeRun run;
-    run.ownAddresses(11);
-    run.web = Web::closing;
-    EXPECT_EXIT(runWholeSession(run), ::testing::ExitedWithCode(0),
-                "summary: oacks=1 data=6 resends=0 image=equal settling=yes settled=49984 "
-                "requests=1 http=GET /admin/advanced HTTP/1.1 "
-                "outcome=Upgrade Failed: TOV not responding after firmware upload");
-}
-
-TEST_F(TftpSessionOutcomeDeathTest, DeviceThatIsGoneCannotBeConnected) {
-    OutcomeRun run;
-    run.ownAddresses(12);
-    EXPECT_EXIT(runWholeSession(run), ::testing::ExitedWithCode(0),
-                "summary: oacks=1 data=6 .* settling=yes settled=49984 requests=1 http=none "
-                "outcome=Upgrade Failed: Can't connect to TOV");
+TEST(TftpDelivery, ImageTooLargeForSixteenBitBlocksIsNeverOffered) {
+    upgradeContext.firmware.firmwareSize = kTftpMaxImageSize + 1;
+    std::unique_ptr<FirmwareDelivery> delivery;
+    EXPECT_STREQ(startTftpListener(delivery, kLoopback1, deliverFirmware), kErrorImageTooLarge);
+    EXPECT_EQ(delivery, nullptr);
+    upgradeContext.firmware = {};
 }
 
 } // namespace

@@ -1,13 +1,10 @@
 // Loopback peers for the TFTP server tests, built on the platform seam so they run under Wine too.
 #include "tftp_test_peer.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
-#include "app/context.h"
 #include "platform/socket_io.h"
 
 namespace {
@@ -23,8 +20,6 @@ std::vector<std::uint8_t> expectedOack(std::uint32_t size) {
                                          11);
     return {text.begin(), text.end()};
 }
-
-std::mutex webMutex;
 } // namespace
 
 std::string dottedAddress(std::uint32_t address) {
@@ -142,7 +137,7 @@ bool ScriptedDevice::step() {
         const std::uint16_t opcode = be16(bytes, 0);
         if (opcode == 6) {
             if (++seen.oacks == 1)
-                seen.oackBytesRight = bytes == expectedOack(upgradeContext.firmware.firmwareSize);
+                seen.oackBytesRight = bytes == expectedOack(imageSize);
             if (script.refuseOack) {
                 udp.sendTo(tftpErrorPacket(), serverAddress, serverPort);
                 ++seen.errorsSent;
@@ -182,48 +177,6 @@ int ScriptedDevice::strayReplies() const {
     return count;
 }
 
-bool OneShotWebServer::start(std::uint32_t address) {
-    listener = openTcpSocket();
-    if (listener == kInvalidSocket || !bindSocket(listener, address, 80) ||
-        !listenSocket(listener, 4))
-        return false;
-    thread = std::thread([this] {
-        if (!waitReadable(listener, 20000))
-            return;
-        SocketGuard connection(acceptConnection(listener));
-        if (connection.get() == kInvalidSocket)
-            return;
-        std::string request;
-        std::uint8_t buffer[1024];
-        while (request.find("\r\n\r\n") == std::string::npos && request.size() < 16384 &&
-               waitReadable(connection.get(), 5000)) {
-            const int n = receiveBytes(connection.get(), buffer);
-            if (n <= 0)
-                break;
-            request.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n));
-        }
-        {
-            std::lock_guard lock(webMutex);
-            requestLine = request.substr(0, request.find("\r\n"));
-        }
-        if (!answer)
-            return;
-        const std::string page = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
-                                 "Connection: close\r\n\r\n<html><body><table>"
-                                 "<tr><td>Software Version:</td><td>2.0.11(x)</td></tr>"
-                                 "</table></body></html>";
-        sendBytes(connection.get(),
-                  std::span(reinterpret_cast<const std::uint8_t*>(page.data()), page.size()));
-    });
-    thread.detach();
-    return true;
-}
-
-std::string OneShotWebServer::request() const {
-    std::lock_guard lock(webMutex);
-    return requestLine.empty() ? "none" : requestLine;
-}
-
 std::vector<std::uint8_t> makeTestImage(std::uint32_t size) {
     std::vector<std::uint8_t> image(size);
     std::uint32_t state = 12345;
@@ -232,15 +185,6 @@ std::vector<std::uint8_t> makeTestImage(std::uint32_t size) {
         byte = static_cast<std::uint8_t>(state >> 16);
     }
     return image;
-}
-
-void startWatchdog(int seconds) {
-    std::thread([seconds] {
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        std::fprintf(stderr, "watchdog: the test child ran longer than %d s\n", seconds);
-        std::fflush(stderr);
-        std::_Exit(3);
-    }).detach();
 }
 
 bool inPrivateNetwork() {

@@ -1,12 +1,11 @@
-// Loopback peers for the TFTP server tests: a UDP endpoint, a scripted device that answers the
-// session from inside the upload window's message hook, and a one-shot web server on port 80.
+// Loopback peers for the TFTP server tests: a UDP endpoint and a scripted device that answers the
+// session from inside the upload window's message hook.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -87,6 +86,7 @@ struct ScriptedDevice {
     std::uint32_t serverAddress = 0;
     std::uint16_t serverPort = 0;
     std::string requestName = "/tov1a2b.bin";
+    std::uint32_t imageSize = 0; // the size the OACK must announce
 
     bool open(std::uint32_t address, std::uint32_t toAddress, std::uint16_t toPort);
     // The endpoint on another address with the device's port, for the one case that needs it.
@@ -97,20 +97,7 @@ struct ScriptedDevice {
     int strayReplies() const;
 };
 
-// A web server that answers one request on address:80 with a small device page.
-struct OneShotWebServer {
-    SocketHandle listener = kInvalidSocket;
-    std::thread thread;
-    bool answer = true;      // false: the connection is closed without an answer
-    std::string requestLine; // guarded: written by the server's thread
-    bool start(std::uint32_t address);
-    // The first line of the request received, or "none".
-    std::string request() const;
-};
-
 // Makes a test image of `size` bytes whose every 512-byte block differs from its neighbours.
 std::vector<std::uint8_t> makeTestImage(std::uint32_t size);
-// Ends the test child if it runs longer than `seconds` of real time.
-void startWatchdog(int seconds);
 // True inside scripts/netns-run.sh's private namespace, where ports 69 and 80 are ours.
 bool inPrivateNetwork();

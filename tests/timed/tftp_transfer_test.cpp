@@ -6,53 +6,48 @@
 #include <memory>
 #include <string>
 
-#include "app/context.h"
-#include "app/text.h"
+#include "app/firmware_delivery.h"
+#include "app/settling_wait.h"
 #include "fake_clock.h"
 #include "scripted_ui.h"
-#include "tftp/tftp_session.h"
 #include "tftp_test_peer.h"
 
 namespace {
 
 class TftpTransfer : public ::testing::Test {
   protected:
-    void SetUp() override {
-        resetScriptedUi();
-        copyText(upgradeContext.deviceAddressText, "127.0.0.1");
-    }
+    void SetUp() override { resetScriptedUi(); }
     void TearDown() override {
         if (window != nullptr)
             destroyProgressWindow(window);
         window = nullptr;
         resetScriptedUi();
-        upgradeContext.firmware = {};
     }
 
-    // Runs one transfer of `bytes` against a device following `script`.
+    // Runs one transfer of `bytes` against a device following `script`, as the TFTP thread does:
+    // on the listener's socket, under the upload window.
     bool transfer(std::span<const std::uint8_t> bytes, const DeviceScript& script) {
         image.assign(bytes.begin(), bytes.end());
-        upgradeContext.firmware.firmwareData = image.data();
-        upgradeContext.firmware.firmwareSize = static_cast<std::uint32_t>(image.size());
         LoopbackUdp server;
         EXPECT_TRUE(server.bindFrom(kLoopback1, 41000));
         device = std::make_unique<ScriptedDevice>();
         device->script = script;
+        device->imageSize = static_cast<std::uint32_t>(image.size());
         EXPECT_TRUE(device->open(kLoopback1, kLoopback1, server.port));
         if (script.openStrayAddress) {
             EXPECT_TRUE(device->openStrayAddress());
         }
 
-        session.socket = server.socket.release(); // the transfer closes it
-        session.localAddress = kLoopback1;
-        session.peerAddress = device->udp.address;
-        session.peerPort = device->udp.port;
-        setTftpImageGeometry(session, upgradeContext.firmware.firmwareSize);
+        delivery = std::make_unique<FirmwareDelivery>();
+        delivery->listener.socket = server.socket.release(); // the transfer closes it
+        delivery->request = {device->udp.address, device->udp.port};
         scriptedUi().cancelProgress = [this](ProgressKind kind) {
             return kind == ProgressKind::uploading && device->step();
         };
-        window = openProgressWindow(ProgressKind::uploading);
-        return transferTftpImage(session, window);
+        window = openProgressWindow(ProgressKind::uploading, "Uploading Firmware To TOV");
+        outcome = sendFirmware(*delivery, image, "127.0.0.1", window);
+        session = delivery->session;
+        return outcome == TransferOutcome::complete;
     }
     bool transfer(std::uint32_t size, const DeviceScript& script) {
         return transfer(makeTestImage(size), script);
@@ -68,7 +63,9 @@ class TftpTransfer : public ::testing::Test {
 
     std::vector<std::uint8_t> image;
     std::unique_ptr<ScriptedDevice> device;
+    std::unique_ptr<FirmwareDelivery> delivery;
     TftpSession session{};
+    TransferOutcome outcome = TransferOutcome::cancelled;
     ProgressWindow window = nullptr;
 };
 
@@ -194,6 +191,7 @@ TEST_F(TftpTransfer, ErrorAnswerToTheOackEndsNothingUntilTheThirtiethExpiry) {
     DeviceScript script;
     script.refuseOack = true;
     EXPECT_FALSE(transfer(3000, script));
+    EXPECT_EQ(outcome, TransferOutcome::givenUp);
     EXPECT_EQ(device->seen.oacks, 30); // the first and 29 resends
     EXPECT_EQ(device->seen.errorsSent, 30);
     EXPECT_EQ(device->seen.dataPackets, 0);
@@ -206,6 +204,7 @@ TEST_F(TftpTransfer, SilentDeviceGetsTwentyNineResendsOfItsBlock) {
     DeviceScript script;
     script.silentFrom = 3;
     EXPECT_FALSE(transfer(3000, script));
+    EXPECT_EQ(outcome, TransferOutcome::givenUp);
     EXPECT_EQ(device->seen.dataPackets, 2 + 30);
     EXPECT_EQ(device->seen.resends, 29);
     EXPECT_EQ(session.blockCounter, 3u);
@@ -217,14 +216,14 @@ class TftpSettling : public ::testing::Test {
   protected:
     void SetUp() override {
         resetScriptedUi();
-        copyText(upgradeContext.deviceAddressText, "10.1.0.123");
-        window = openProgressWindow(ProgressKind::uploading);
+        window = openProgressWindow(ProgressKind::uploading, "Uploading Firmware To TOV");
     }
     void TearDown() override {
         destroyProgressWindow(window);
         resetScriptedUi();
     }
     ProgressWindow window = nullptr;
+    std::atomic<bool> noStop{false};
 };
 
 TEST_F(TftpSettling, WaitsFifteenSixtyTwoTicksUnderItsCaption) {
@@ -234,7 +233,7 @@ TEST_F(TftpSettling, WaitsFifteenSixtyTwoTicksUnderItsCaption) {
         ++handled;
         return false;
     };
-    waitForDeviceToSettle(window);
+    EXPECT_TRUE(waitForDeviceToSettle(window, "10.1.0.123", noStop));
     EXPECT_EQ(fakeSleptMilliseconds(), 49984u);
     EXPECT_EQ(lastProgressPosition(ProgressKind::uploading), 1562);
     EXPECT_EQ(handled, 1563); // messages are handled at every tick, the last one included
@@ -249,7 +248,7 @@ TEST_F(TftpSettling, EndsOnTimeWhenTheMillisecondClockWraps) {
     for (const std::uint32_t start : {0xFFFFFFFFu - 10000u, 0xFFFFFFF0u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(start);
         setFakeClock(start);
-        waitForDeviceToSettle(window);
+        EXPECT_TRUE(waitForDeviceToSettle(window, "10.1.0.123", noStop));
         EXPECT_EQ(fakeSleptMilliseconds(), 49984u);
         EXPECT_EQ(lastProgressPosition(ProgressKind::uploading), 1562);
     }

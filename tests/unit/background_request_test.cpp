@@ -12,7 +12,8 @@
 
 #include "app/background_request.h"
 #include "app/context.h"
-#include "app/random.h"
+#include "base/random.h"
+#include "base/text.h"
 #include "loopback_http_server.h"
 #include "scripted_ui.h"
 #include "ui/dialog_logic.h"
@@ -41,19 +42,28 @@ class BackgroundRequestTest : public ::testing::Test {
     // Each prompt answers with the next password of the list.
     void answerPasswords(std::vector<std::string> passwords) {
         auto queue = std::make_shared<std::deque<std::string>>(passwords.begin(), passwords.end());
-        scriptedUi().password = [queue] {
+        scriptedUi().password = [queue](Credentials& credentials) {
             if (queue->empty())
                 return false;
-            storeCredentials("admin", queue->front());
+            storeCredentials("admin", queue->front(), credentials);
             queue->pop_front();
             return true;
         };
     }
 
+    static RequestResult requestFrom(std::uint16_t port) {
+        return runBackgroundRequest({kLoopbackAddress, kHttpLocalPort, kLoopbackAddress, port},
+                                    "/admin/advanced");
+    }
+    // The byte count of an answered request.
     static int request(const LoopbackHttpServer& server) {
-        return runBackgroundRequest(nullptr, kLoopbackAddress, kHttpLocalPort, kLoopbackAddress,
-                                    server.port(), "/admin/advanced", upgradeContext.responseBuffer,
-                                    kResponseCapacity);
+        const RequestResult result = requestFrom(server.port());
+        EXPECT_EQ(result.status, RequestStatus::answered);
+        return result.received;
+    }
+    static void giveCredentials(const char* userName, const char* password) {
+        copyText(upgradeContext.digest.userName, userName);
+        copyText(upgradeContext.digest.password, password);
     }
 
     static long countEvents(const std::string& line) {
@@ -119,7 +129,7 @@ TEST_F(BackgroundRequestTest, FreshNonceEarnsOneSilentRepetitionOnly) {
 }
 
 TEST_F(BackgroundRequestTest, KnownPasswordAndFreshNonceRepeatsWithoutAsking) {
-    storeCredentials("admin", "secret");
+    giveCredentials("admin", "secret");
     upgradeContext.digest.nonceCount = 4; // credentials in use under an older nonce
     LoopbackHttpServer server({challenge("n9"), kPage});
     EXPECT_GT(request(server), 0);
@@ -166,40 +176,32 @@ TEST_F(BackgroundRequestTest, RequestsFromTwoThreadsNeverOverlap) {
     EXPECT_FALSE(secondSawFirstOpen);
 }
 
-using BackgroundRequestDeathTest = BackgroundRequestTest;
-
-TEST_F(BackgroundRequestDeathTest, CancelledPasswordPromptEndsTheProgram) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+TEST_F(BackgroundRequestTest, CancelledPasswordPromptIsACancel) {
     // Credentials already in use under the device's current nonce: a refusal asks the user.
-    storeCredentials("admin", "old");
+    giveCredentials("admin", "old");
     std::strcpy(upgradeContext.digest.lastNonce, "n1");
     std::strcpy(upgradeContext.digest.nonce, "n1");
     upgradeContext.digest.nonceCount = 1;
-    scriptedUi().password = [] { return false; };
-    auto askAndCancel = [] {
-        LoopbackHttpServer server({challenge("n1")});
-        request(server);
-    };
-    EXPECT_EXIT(askAndCancel(), ::testing::ExitedWithCode(0),
-                "error box: Upgrade Failed: User Abort");
+    scriptedUi().password = [](Credentials&) { return false; };
+    LoopbackHttpServer server({challenge("n1")});
+    EXPECT_EQ(requestFrom(server.port()).status, RequestStatus::cancelled);
+    EXPECT_STREQ(upgradeContext.digest.password, "old"); // the earlier credentials stay
 }
 
-TEST_F(BackgroundRequestDeathTest, CancelWhileTheDeviceNeverAnswersEndsTheProgram) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    auto waitThenCancel = [] {
-        // A device that takes the connection and never answers: the worker stays in its read.
-        std::uint16_t port = 0;
-        SocketHandle silent = bindFreeLoopbackPort(port);
-        listenSocket(silent, 1);
-        int polls = 0;
-        scriptedUi().cancelProgress = [&polls](ProgressKind kind) {
-            return kind == ProgressKind::connecting && ++polls == 200;
-        };
-        runBackgroundRequest(nullptr, kLoopbackAddress, kHttpLocalPort, kLoopbackAddress, port,
-                             "/admin/advanced", upgradeContext.responseBuffer, kResponseCapacity);
+TEST_F(BackgroundRequestTest, CancelWhileTheDeviceNeverAnswersEndsTheWaitAtOnce) {
+    // A device that takes the connection and never answers: the worker stays in its read.
+    std::uint16_t port = 0;
+    SocketGuard silent(bindFreeLoopbackPort(port));
+    listenSocket(silent.get(), 1);
+    int polls = 0;
+    scriptedUi().cancelProgress = [&polls](ProgressKind kind) {
+        return kind == ProgressKind::connecting && ++polls == 200;
     };
-    EXPECT_EXIT(waitThenCancel(), ::testing::ExitedWithCode(0),
-                "error box: Upgrade Failed: User Abort");
+    EXPECT_EQ(requestFrom(port).status, RequestStatus::cancelled);
+    const auto events = uiEvents();
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events[events.size() - 2], "cancel: connecting");
+    EXPECT_EQ(events.back(), "destroy: connecting");
 }
 
 } // namespace

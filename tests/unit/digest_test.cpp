@@ -7,34 +7,42 @@
 #include <cstring>
 #include <string>
 
-#include "app/context.h"
-#include "app/random.h"
-#include "app/text.h"
+#include "base/random.h"
+#include "base/text.h"
 #include "http/digest.h"
 
 namespace {
+
+DigestChallenge state;
+
+bool parse(std::string_view text) {
+    return parseDigestChallenge(text, state);
+}
+std::size_t header(std::span<char> dest) {
+    return buildAuthorizationHeader(dest, state);
+}
 
 // With the generator seeded with 1, the first two draws are 41 and 18467 (the Windows C
 // runtime's sequence), so the client nonces are "29" and then "4823".
 class DigestTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        upgradeContext.digest = DigestChallenge{};
+        state = DigestChallenge{};
         seedRandom(1);
-        copyText(upgradeContext.digest.userName, "admin");
-        copyText(upgradeContext.digest.password, "secret");
+        copyText(state.userName, "admin");
+        copyText(state.password, "secret");
     }
 
     // The header of the next authorized request: the exchange raises the count first.
     static std::string nextHeader() {
-        ++upgradeContext.digest.nonceCount;
+        ++state.nonceCount;
         char line[2048];
-        const std::size_t length = buildAuthorizationHeader(line);
+        const std::size_t length = header(line);
         EXPECT_EQ(length, std::string(line).size());
         return line;
     }
 
-    static DigestChallenge& digest() { return upgradeContext.digest; }
+    static DigestChallenge& digest() { return state; }
 };
 
 std::string digestOf(std::string_view nonce, std::string_view cnonce, std::string_view user,
@@ -68,15 +76,15 @@ TEST(DigestComputation, LowerHexHighNibbleFirst) {
 }
 
 TEST_F(DigestTest, RealmAndNonceOnly) {
-    ASSERT_TRUE(parseDigestChallenge("WWW-Authenticate: Digest realm=\"TOV\", nonce=\"abc123\""));
+    ASSERT_TRUE(parse("WWW-Authenticate: Digest realm=\"TOV\", nonce=\"abc123\""));
     EXPECT_EQ(nextHeader(), "Authorization: Digest username=\"admin\",realm=\"TOV\","
                             "nonce=\"abc123\",uri=\"\",algorithm=\"\","
                             "response=\"354124e451ea1aea11a8ffea124cf00a\"\r\n");
 }
 
 TEST_F(DigestTest, QopAuthCarriesNineDigitCountAndCnonce) {
-    ASSERT_TRUE(parseDigestChallenge(
-        "WWW-Authenticate: Digest qop=\"auth\", realm=\"TOV\", nonce=\"n1\"\r\n\r\n<html>"));
+    ASSERT_TRUE(
+        parse("WWW-Authenticate: Digest qop=\"auth\", realm=\"TOV\", nonce=\"n1\"\r\n\r\n<html>"));
     EXPECT_STREQ(digest().cnonce, "29");
     EXPECT_EQ(nextHeader(), "Authorization: Digest username=\"admin\",realm=\"TOV\",nonce=\"n1\","
                             "uri=\"\",algorithm=\"\",response=\"3ba42f8b022741eb47733e5867c4fcf1\","
@@ -88,8 +96,8 @@ TEST_F(DigestTest, QopAuthCarriesNineDigitCountAndCnonce) {
 }
 
 TEST_F(DigestTest, OpaqueStandsBetweenResponseAndQop) {
-    ASSERT_TRUE(parseDigestChallenge("WWW-Authenticate: Digest realm=\"TOV\", nonce=\"n1\", "
-                                     "opaque=\"5ccc069c\", qop=\"auth\""));
+    ASSERT_TRUE(parse("WWW-Authenticate: Digest realm=\"TOV\", nonce=\"n1\", "
+                      "opaque=\"5ccc069c\", qop=\"auth\""));
     EXPECT_EQ(nextHeader(), "Authorization: Digest username=\"admin\",realm=\"TOV\",nonce=\"n1\","
                             "uri=\"\",algorithm=\"\",response=\"3ba42f8b022741eb47733e5867c4fcf1\","
                             "opaque=\"5ccc069c\",qop=auth,nc=000000001,cnonce=\"29\"\r\n");
@@ -98,10 +106,9 @@ TEST_F(DigestTest, OpaqueStandsBetweenResponseAndQop) {
 TEST_F(DigestTest, Md5SessInAnyCaseIsRepeatedAsReceived) {
     for (const char* algorithm : {"MD5-sess", "md5-SESS", "Md5-Sess"}) {
         SetUp();
-        ASSERT_TRUE(
-            parseDigestChallenge(std::string("Digest realm=\"TOV\",nonce=\"n1\",qop=\"auth\""
-                                             ",algorithm=\"") +
-                                 algorithm + "\""));
+        ASSERT_TRUE(parse(std::string("Digest realm=\"TOV\",nonce=\"n1\",qop=\"auth\""
+                                      ",algorithm=\"") +
+                          algorithm + "\""));
         EXPECT_EQ(nextHeader(),
                   std::string("Authorization: Digest username=\"admin\",realm=\"TOV\",nonce=\"n1\","
                               "uri=\"\",algorithm=\"") +
@@ -112,7 +119,7 @@ TEST_F(DigestTest, Md5SessInAnyCaseIsRepeatedAsReceived) {
 }
 
 TEST_F(DigestTest, PlainMd5AlgorithmKeepsTheFirstForm) {
-    ASSERT_TRUE(parseDigestChallenge("realm=\"TOV\" nonce=\"n1\" qop=\"auth\" algorithm=\"MD5\""));
+    ASSERT_TRUE(parse("realm=\"TOV\" nonce=\"n1\" qop=\"auth\" algorithm=\"MD5\""));
     const std::string header = nextHeader();
     EXPECT_NE(header.find("algorithm=\"MD5\",response=\"3ba42f8b022741eb47733e5867c4fcf1\""),
               std::string::npos)
@@ -120,15 +127,15 @@ TEST_F(DigestTest, PlainMd5AlgorithmKeepsTheFirstForm) {
 }
 
 TEST_F(DigestTest, AuthIntHashesTheEmptyBody) {
-    ASSERT_TRUE(parseDigestChallenge("Digest realm=\"TOV\", nonce=\"n1\", qop=\"auth-int\""));
+    ASSERT_TRUE(parse("Digest realm=\"TOV\", nonce=\"n1\", qop=\"auth-int\""));
     EXPECT_EQ(nextHeader(), "Authorization: Digest username=\"admin\",realm=\"TOV\",nonce=\"n1\","
                             "uri=\"\",algorithm=\"\",response=\"9b3683361f420596d83ab08e8b42ef08\","
                             "qop=auth-int,nc=000000001,cnonce=\"29\"\r\n");
 }
 
 TEST_F(DigestTest, UnquotedParametersCountAsAbsent) {
-    ASSERT_TRUE(parseDigestChallenge(
-        "Digest realm=\"TOV\", nonce=\"abc123\", algorithm=MD5-sess, qop=auth, opaque=xyz"));
+    ASSERT_TRUE(
+        parse("Digest realm=\"TOV\", nonce=\"abc123\", algorithm=MD5-sess, qop=auth, opaque=xyz"));
     EXPECT_STREQ(digest().algorithm, "");
     EXPECT_STREQ(digest().qop, "");
     EXPECT_STREQ(digest().opaque, "");
@@ -136,15 +143,15 @@ TEST_F(DigestTest, UnquotedParametersCountAsAbsent) {
                             "nonce=\"abc123\",uri=\"\",algorithm=\"\","
                             "response=\"354124e451ea1aea11a8ffea124cf00a\"\r\n");
     // An unquoted realm or nonce makes the challenge unusable.
-    EXPECT_FALSE(parseDigestChallenge("Digest realm=TOV, nonce=\"n9\""));
-    EXPECT_FALSE(parseDigestChallenge("Digest realm=\"TOV\", nonce=n9"));
+    EXPECT_FALSE(parse("Digest realm=TOV, nonce=\"n9\""));
+    EXPECT_FALSE(parse("Digest realm=\"TOV\", nonce=n9"));
 }
 
 TEST_F(DigestTest, ListOfQopValuesIsStoredWhole) {
-    ASSERT_TRUE(parseDigestChallenge(
-        "WWW-Authenticate: Digest realm=\"testrealm@host.com\", qop=\"auth,auth-int\", "
-        "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", "
-        "opaque=\"5ccc069c403ebaf9f0171e9517f40e41\""));
+    ASSERT_TRUE(
+        parse("WWW-Authenticate: Digest realm=\"testrealm@host.com\", qop=\"auth,auth-int\", "
+              "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", "
+              "opaque=\"5ccc069c403ebaf9f0171e9517f40e41\""));
     EXPECT_STREQ(digest().realm, "testrealm@host.com");
     EXPECT_STREQ(digest().nonce, "dcd98b7102dd2f0e8b11d0f600bfb0c093");
     EXPECT_STREQ(digest().qop, "auth,auth-int");
@@ -153,15 +160,15 @@ TEST_F(DigestTest, ListOfQopValuesIsStoredWhole) {
 }
 
 TEST_F(DigestTest, ValueRunsToTheEndWhenTheClosingQuoteIsMissing) {
-    ASSERT_TRUE(parseDigestChallenge("Digest realm=\"TOV\", nonce=\"open ended"));
+    ASSERT_TRUE(parse("Digest realm=\"TOV\", nonce=\"open ended"));
     EXPECT_STREQ(digest().nonce, "open ended");
 }
 
 TEST_F(DigestTest, LaterChallengeWithoutQopDropsTheQopDirectives) {
-    ASSERT_TRUE(parseDigestChallenge(
-        "Digest realm=\"TOV\", nonce=\"n1\", qop=\"auth\", algorithm=\"MD5\", opaque=\"o\""));
+    ASSERT_TRUE(
+        parse("Digest realm=\"TOV\", nonce=\"n1\", qop=\"auth\", algorithm=\"MD5\", opaque=\"o\""));
     nextHeader();
-    ASSERT_TRUE(parseDigestChallenge("Digest realm=\"TOV\", nonce=\"n2\""));
+    ASSERT_TRUE(parse("Digest realm=\"TOV\", nonce=\"n2\""));
     EXPECT_STREQ(digest().cnonce, "4823");
     EXPECT_STREQ(digest().qop, "");
     EXPECT_STREQ(digest().algorithm, "");
@@ -172,40 +179,40 @@ TEST_F(DigestTest, LaterChallengeWithoutQopDropsTheQopDirectives) {
 }
 
 TEST_F(DigestTest, NonceCountGoesOnForTheSameNonceAndRestartsForANewOne) {
-    ASSERT_TRUE(parseDigestChallenge("realm=\"TOV\" nonce=\"n1\" qop=\"auth\""));
+    ASSERT_TRUE(parse("realm=\"TOV\" nonce=\"n1\" qop=\"auth\""));
     EXPECT_EQ(digest().nonceCount, 0u);
     EXPECT_STREQ(digest().lastNonce, "n1");
     nextHeader();
     nextHeader();
 
     // The same nonce again: the credentials were refused, counting goes on.
-    ASSERT_TRUE(parseDigestChallenge("realm=\"TOV\" nonce=\"n1\" qop=\"auth\""));
+    ASSERT_TRUE(parse("realm=\"TOV\" nonce=\"n1\" qop=\"auth\""));
     EXPECT_EQ(digest().nonceCount, 2u);
     EXPECT_NE(nextHeader().find(",nc=000000003,cnonce=\"4823\""), std::string::npos);
 
     // A new nonce: the next authorized request carries 1 again.
-    ASSERT_TRUE(parseDigestChallenge("realm=\"TOV\" nonce=\"n2\" qop=\"auth\""));
+    ASSERT_TRUE(parse("realm=\"TOV\" nonce=\"n2\" qop=\"auth\""));
     EXPECT_EQ(digest().nonceCount, 0u);
     EXPECT_STREQ(digest().lastNonce, "n2");
     EXPECT_NE(nextHeader().find(",nc=000000001,"), std::string::npos);
 }
 
 TEST_F(DigestTest, CountIsWrittenInNineHexDigits) {
-    ASSERT_TRUE(parseDigestChallenge("realm=\"TOV\" nonce=\"n1\" qop=\"auth\""));
+    ASSERT_TRUE(parse("realm=\"TOV\" nonce=\"n1\" qop=\"auth\""));
     digest().nonceCount = 0x1abcdef0 - 1;
     EXPECT_NE(nextHeader().find(",nc=01abcdef0,"), std::string::npos);
 }
 
 TEST_F(DigestTest, UnusableChallenges) {
-    ASSERT_TRUE(parseDigestChallenge("realm=\"TOV\" nonce=\"n1\" qop=\"auth\" opaque=\"o\""));
+    ASSERT_TRUE(parse("realm=\"TOV\" nonce=\"n1\" qop=\"auth\" opaque=\"o\""));
     const DigestChallenge before = digest();
 
     // No realm: nothing changes, not even the client nonce.
-    EXPECT_FALSE(parseDigestChallenge("WWW-Authenticate: Digest nonce=\"n2\""));
+    EXPECT_FALSE(parse("WWW-Authenticate: Digest nonce=\"n2\""));
     EXPECT_EQ(std::memcmp(&before, &digest(), sizeof before), 0);
 
     // Realm but no nonce: only the realm is replaced.
-    EXPECT_FALSE(parseDigestChallenge("WWW-Authenticate: Digest realm=\"other\""));
+    EXPECT_FALSE(parse("WWW-Authenticate: Digest realm=\"other\""));
     EXPECT_STREQ(digest().realm, "other");
     EXPECT_STREQ(digest().nonce, "n1");
     EXPECT_STREQ(digest().cnonce, "29");
@@ -216,9 +223,8 @@ TEST_F(DigestTest, UnusableChallenges) {
 TEST_F(DigestTest, OverlongValuesAreCutAtTheFieldSize) {
     const std::string realm(200, 'R'), nonce(300, 'N'), qop(20, 'q'), algorithm(40, 'a'),
         opaque(500, 'o');
-    ASSERT_TRUE(parseDigestChallenge("realm=\"" + realm + "\" nonce=\"" + nonce + "\" qop=\"" +
-                                     qop + "\" algorithm=\"" + algorithm + "\" opaque=\"" + opaque +
-                                     "\""));
+    ASSERT_TRUE(parse("realm=\"" + realm + "\" nonce=\"" + nonce + "\" qop=\"" + qop +
+                      "\" algorithm=\"" + algorithm + "\" opaque=\"" + opaque + "\""));
     EXPECT_EQ(std::string(digest().realm), realm.substr(0, 127));
     EXPECT_EQ(std::string(digest().nonce), nonce.substr(0, 127));
     EXPECT_EQ(std::string(digest().lastNonce), nonce.substr(0, 127));
@@ -235,20 +241,20 @@ TEST_F(DigestTest, OverlongValuesAreCutAtTheFieldSize) {
 }
 
 TEST_F(DigestTest, HeaderIsWrittenWholeOrNotAtAll) {
-    ASSERT_TRUE(parseDigestChallenge("realm=\"TOV\" nonce=\"abc123\""));
+    ASSERT_TRUE(parse("realm=\"TOV\" nonce=\"abc123\""));
     const std::string expected = "Authorization: Digest username=\"admin\",realm=\"TOV\","
                                  "nonce=\"abc123\",uri=\"\",algorithm=\"\","
                                  "response=\"354124e451ea1aea11a8ffea124cf00a\"\r\n";
     std::string space(expected.size() + 1, 'x');
-    EXPECT_EQ(buildAuthorizationHeader(space), expected.size());
+    EXPECT_EQ(header(space), expected.size());
     EXPECT_EQ(space, expected + '\0');
 
     // One byte short: nothing but an empty text, and nothing past the span.
     std::string tight(expected.size() + 1, 'x');
-    EXPECT_EQ(buildAuthorizationHeader(std::span(tight).first(expected.size())), 0u);
+    EXPECT_EQ(header(std::span(tight).first(expected.size())), 0u);
     EXPECT_EQ(tight[0], '\0');
     EXPECT_EQ(tight.back(), 'x');
-    EXPECT_EQ(buildAuthorizationHeader(std::span<char>()), 0u);
+    EXPECT_EQ(header(std::span<char>()), 0u);
 }
 
 } // namespace

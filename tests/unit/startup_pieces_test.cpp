@@ -7,7 +7,7 @@
 
 #include "app/context.h"
 #include "app/firmware_image.h"
-#include "app/random.h"
+#include "base/random.h"
 #include "platform/platform.h"
 #include "ui/dialog_logic.h"
 #include "ui/dotted_address.h"
@@ -30,9 +30,9 @@ TEST(EmbeddedImage, StandInHasTheDeviceLayout) {
     EXPECT_EQ(lengthField, image.size());
     EXPECT_STREQ(reinterpret_cast<const char*>(image.data() + 92), "2.0.10(e)");
     ASSERT_TRUE(loadFirmwareImage(image));
-    EXPECT_STREQ(productNameFor(std::span<const std::uint8_t, 128>(
-                     upgradeContext.firmware.firmwareHeader)),
-                 "TOV-1000/2000");
+    EXPECT_STREQ(
+        productNameFor(std::span<const std::uint8_t, 128>(upgradeContext.firmware.firmwareHeader)),
+        "TOV-1000/2000");
     EXPECT_STREQ(imageVersion(), "2.0.10(e)");
     EXPECT_EQ(upgradeContext.firmware.firmwareData, image.data());
 }
@@ -114,44 +114,46 @@ TEST(DottedAddress, ChecksInOrderWithBothSeparators) {
 }
 
 TEST(AddressDialogLogic, ValidEntryDrawsFileNameAndTakesTheChosenLocalAddress) {
-    upgradeContext = {};
-    upgradeContext.localAddresses[0] = 0x0a000001;
-    upgradeContext.localAddresses[1] = 0x0a000002;
-    upgradeContext.localAddresses[2] = 0x0a000003;
-    upgradeContext.localAddress = 0x0a000001;
-    std::strcpy(upgradeContext.fileName, "/untouched");
+    const std::uint32_t locals[] = {0x0a000001, 0x0a000002, 0x0a000003};
+    AddressChoice choice{};
+    choice.localAddress = 0x0a000001;
+    std::strcpy(choice.fileName, "/untouched");
 
     seedRandom(1);
-    EXPECT_FALSE(acceptAddressEntry("0.0.0.0", 2));
-    EXPECT_EQ(upgradeContext.deviceAddress, 0u);
-    EXPECT_STREQ(upgradeContext.deviceAddressText, "0.0.0.0");
-    EXPECT_STREQ(upgradeContext.fileName, "/untouched");
-    EXPECT_EQ(upgradeContext.localAddress, 0x0a000001u);
+    EXPECT_FALSE(acceptAddressEntry("0.0.0.0", 2, locals, choice));
+    EXPECT_EQ(choice.deviceAddress, 0u);
+    EXPECT_STREQ(choice.deviceAddressText, "0.0.0.0");
+    EXPECT_STREQ(choice.fileName, "/untouched");
+    EXPECT_EQ(choice.localAddress, 0x0a000001u);
 
-    EXPECT_FALSE(acceptAddressEntry("", 2));
-    EXPECT_STREQ(upgradeContext.deviceAddressText, "");
+    EXPECT_FALSE(acceptAddressEntry("", 2, locals, choice));
+    EXPECT_STREQ(choice.deviceAddressText, "");
 
-    EXPECT_TRUE(acceptAddressEntry("10*1*0*123", 2));
-    EXPECT_EQ(upgradeContext.deviceAddress, 0x0a01007bu);
-    EXPECT_STREQ(upgradeContext.deviceAddressText, "10*1*0*123");
-    EXPECT_STREQ(upgradeContext.fileName, "/tov29.bin"); // first draw after seed 1 is 41
-    EXPECT_EQ(upgradeContext.localAddress, 0x0a000003u);
+    EXPECT_TRUE(acceptAddressEntry("10*1*0*123", 2, locals, choice));
+    EXPECT_EQ(choice.deviceAddress, 0x0a01007bu);
+    EXPECT_STREQ(choice.deviceAddressText, "10*1*0*123");
+    EXPECT_STREQ(choice.fileName, "/tov29.bin"); // first draw after seed 1 is 41
+    EXPECT_EQ(choice.localAddress, 0x0a000003u);
+
+    // No selection (an empty list) keeps the default address.
+    EXPECT_TRUE(acceptAddressEntry("10.1.0.9", -1, {}, choice));
+    EXPECT_EQ(choice.localAddress, 0x0a000003u);
 }
 
 TEST(AddressDialogLogic, OverlongTypedTextIsCutToTheField) {
-    upgradeContext = {};
-    EXPECT_FALSE(acceptAddressEntry(std::string(100, '1'), 0));
-    EXPECT_EQ(std::strlen(upgradeContext.deviceAddressText), 31u);
+    AddressChoice choice{};
+    EXPECT_FALSE(acceptAddressEntry(std::string(100, '1'), 0, {}, choice));
+    EXPECT_EQ(std::strlen(choice.deviceAddressText), 31u);
 }
 
 TEST(PasswordDialogLogic, CredentialsAreCutAt126Characters) {
-    upgradeContext = {};
-    storeCredentials(std::string(200, 'u'), std::string(127, 'p'));
-    EXPECT_EQ(std::string(upgradeContext.digest.userName), std::string(126, 'u'));
-    EXPECT_EQ(std::string(upgradeContext.digest.password), std::string(126, 'p'));
-    storeCredentials("admin", "");
-    EXPECT_STREQ(upgradeContext.digest.userName, "admin");
-    EXPECT_STREQ(upgradeContext.digest.password, "");
+    Credentials credentials{};
+    storeCredentials(std::string(200, 'u'), std::string(127, 'p'), credentials);
+    EXPECT_EQ(std::string(credentials.userName), std::string(126, 'u'));
+    EXPECT_EQ(std::string(credentials.password), std::string(126, 'p'));
+    storeCredentials("admin", "", credentials);
+    EXPECT_STREQ(credentials.userName, "admin");
+    EXPECT_STREQ(credentials.password, "");
 }
 
 } // namespace

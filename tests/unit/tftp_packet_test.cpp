@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
+#include "app/settling_wait.h"
 #include "tftp/tftp_listener.h"
 #include "tftp/tftp_packet.h"
 #include "tftp/tftp_session.h"
@@ -124,8 +124,9 @@ TEST(TftpCodec, OnlyAnRrqForExactlyTheOfferedNameMatches) {
 }
 
 TEST(TftpBlocks, EmbeddedImageNeedsFourteenEighteenBlocksTheLastOfFourOhEight) {
+    const std::vector<std::uint8_t> image(725912);
     TftpSession session{};
-    setTftpImageGeometry(session, 725912);
+    setTftpImageGeometry(session, image);
     EXPECT_EQ(session.blockCount, 1418u);
     EXPECT_EQ(session.lastBlockLength, 408u);
     EXPECT_EQ(tftpTransferState(session), TftpSessionState::awaitOptionAck);
@@ -139,10 +140,8 @@ TEST(TftpBlocks, BlocksStayInsideTheImage) {
     std::vector<std::uint8_t> image(1024);
     for (std::size_t i = 0; i < image.size(); ++i)
         image[i] = static_cast<std::uint8_t>(i / 4);
-    upgradeContext.firmware.firmwareData = image.data();
-    upgradeContext.firmware.firmwareSize = 1024;
     TftpSession session{};
-    setTftpImageGeometry(session, 1024);
+    setTftpImageGeometry(session, image);
     ASSERT_EQ(session.blockCount, 3u); // a whole number of blocks ends with an empty one
     EXPECT_EQ(tftpBlockData(session, 1).data(), image.data());
     EXPECT_EQ(tftpBlockData(session, 1).size(), 512u);
@@ -151,14 +150,14 @@ TEST(TftpBlocks, BlocksStayInsideTheImage) {
     EXPECT_TRUE(tftpBlockData(session, 3).empty());
     EXPECT_TRUE(tftpBlockData(session, 4).empty());
     EXPECT_TRUE(tftpBlockData(session, 0).empty());
-    upgradeContext.firmware = {};
 }
 
 TEST(TftpBlocks, LargestImageStillNumbersEveryBlockInSixteenBits) {
     EXPECT_TRUE(tftpImageFits(33553919));
     EXPECT_FALSE(tftpImageFits(33553920));
+    const std::vector<std::uint8_t> largest(33553919);
     TftpSession session{};
-    setTftpImageGeometry(session, 33553919);
+    setTftpImageGeometry(session, largest);
     EXPECT_EQ(session.blockCount, 65535u);
     EXPECT_EQ(session.lastBlockLength, 511u);
 }

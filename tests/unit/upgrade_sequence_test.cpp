@@ -19,6 +19,7 @@
 
 #include "app/context.h"
 #include "app/upgrade_sequence.h"
+#include "loopback_http_server.h"
 #include "platform/platform.h"
 #include "scripted_ui.h"
 #include "ui/dialog_logic.h"
@@ -54,7 +55,7 @@ TEST_F(UpgradeSequenceTest, CancelAtNoticeEndsQuietlyWithoutAddressOrRequest) {
 }
 
 TEST_F(UpgradeSequenceTest, CancelAtAddressEndsQuietlyWithoutRequest) {
-    scriptedUi().address = [] { return false; };
+    scriptedUi().address = [](const AddressDialogView&, AddressChoice&) { return false; };
     EXPECT_EQ(runUpgrade(nullptr), 0);
     EXPECT_EQ(uiEvents(), (std::vector<std::string>{"dialog: notice", "dialog: address"}));
     EXPECT_EQ(upgradeContext.deviceAddress, 0u);
@@ -62,8 +63,8 @@ TEST_F(UpgradeSequenceTest, CancelAtAddressEndsQuietlyWithoutRequest) {
 
 TEST_F(UpgradeSequenceTest, NoDeviceAddressEndsQuietlyWithoutRequest) {
     // A dialog that returned OK without a usable address (0.0.0.0 parses to 0).
-    scriptedUi().address = [] {
-        acceptAddressEntry("0.0.0.0", 0);
+    scriptedUi().address = [](const AddressDialogView& view, AddressChoice& choice) {
+        acceptAddressEntry("0.0.0.0", 0, view.localAddresses, choice);
         return true;
     };
     EXPECT_EQ(runUpgrade(nullptr), 0);
@@ -72,67 +73,44 @@ TEST_F(UpgradeSequenceTest, NoDeviceAddressEndsQuietlyWithoutRequest) {
 }
 
 TEST(UpgradePath, FormsTheDeviceFetchRequest) {
-    std::array<char, kUpgradePathSize> path;
-    formatUpgradePath(path, 0xc0a80005, 69, "/tov1a2b.bin");
+    UpgradePath path = formatUpgradePath(0xc0a80005, 69, "/tov1a2b.bin");
     EXPECT_STREQ(path.data(), "/admin/upgrade?tftp://192.168.0.5:69/tov1a2b.bin");
 
-    formatUpgradePath(path, 0xffffffff, 65535, "/tov7fff.bin");
+    path = formatUpgradePath(0xffffffff, 65535, "/tov7fff.bin");
     EXPECT_STREQ(path.data(), "/admin/upgrade?tftp://255.255.255.255:65535/tov7fff.bin");
     EXPECT_EQ(std::strlen(path.data()), 55u); // the longest the program can form
 
     // A file name that could never come from the dialog is cut, never written past the buffer.
     const std::string huge(300, 'x');
-    formatUpgradePath(path, 0x7f000001, 69, huge.c_str());
+    path = formatUpgradePath(0x7f000001, 69, huge.c_str());
     EXPECT_EQ(std::strlen(path.data()), kUpgradePathSize - 1);
 }
 
 #if !defined(_WIN32)
 
-// The device's web server, for `answers.size()` connections: each request is printed to stderr
-// (the death test reads it) and answered with the next text, then the connection is closed.
-// Every wait is bounded.
-void serveDevice(SocketHandle listener, std::vector<std::string> answers,
-                 std::atomic<int>* served) {
-    for (const std::string& answer : answers) {
-        if (!waitReadable(listener, 10000))
-            return;
-        SocketGuard connection(acceptConnection(listener));
-        if (connection.get() == kInvalidSocket)
-            return;
-        std::string request;
-        std::array<std::uint8_t, 2048> chunk;
-        while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536 &&
-               waitReadable(connection.get(), 5000)) {
-            const int n = receiveBytes(connection.get(), chunk);
-            if (n <= 0)
-                break;
-            request.append(reinterpret_cast<const char*>(chunk.data()), n);
-        }
-        std::fprintf(stderr, "device got: %s\n", request.substr(0, request.find("\r\n")).c_str());
-        std::fflush(stderr);
-        sendBytes(connection.get(),
-                  std::span(reinterpret_cast<const std::uint8_t*>(answer.data()), answer.size()));
-        served->fetch_add(1);
-    }
-}
+// The device's web server on 127.0.0.2:80, inside a fresh private namespace; runs in the death
+// test's child, bounded by an alarm.
+LoopbackHttpServer* device = nullptr;
 
-// Starts the device's web server on 127.0.0.2:80 inside a fresh private namespace, for
-// `answers.size()` connections; runs in the death test's child, bounded by an alarm.
-void startDevice(std::vector<std::string> answers, std::atomic<int>* served) {
+void startDevice(std::vector<std::string> answers) {
     ::alarm(30); // a hang ends the child with a signal, which fails the test
     if (!enterPrivateLoopback())
         std::_Exit(90);
-    SocketGuard listener(openTcpSocket());
-    if (!bindSocket(listener.get(), kDeviceAddress, 80) || !listenSocket(listener.get(), 4))
+    LoopbackHttpOptions options;
+    options.address = kDeviceAddress;
+    options.port = 80;
+    options.waitMilliseconds = 10000;
+    device = new LoopbackHttpServer(std::move(answers), options);
+    if (device->port() == 0)
         std::_Exit(91);
-    std::thread(serveDevice, listener.release(), std::move(answers), served).detach();
 }
 
-std::atomic<int> requestsServed{0};
-
-// Exits 0 only when runUpgrade returned 0 with `expected` as the last UI event; prints the events.
+// Exits 0 only when runUpgrade returned 0 with `expected` as the last UI event; prints the
+// device's requests and the events.
 [[noreturn]] void runAndExpectLastEvent(const std::string& expected) {
     const int result = runUpgrade(nullptr);
+    for (const std::string& request : device->finish())
+        std::fprintf(stderr, "device got: %s\n", request.substr(0, request.find("\r\n")).c_str());
     const std::vector<std::string> events = uiEvents();
     for (const std::string& event : events)
         std::fprintf(stderr, "ui: %s\n", event.c_str());
@@ -145,15 +123,15 @@ constexpr char kDevicePage[] = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r
                                "<tr><td>Serial Number:</td><td>FM500123</td></tr>";
 
 [[noreturn]] void silentDevice() {
-    startDevice({""}, &requestsServed); // accepts, then closes without a byte
+    startDevice({""}); // accepts, then closes without a byte
     runAndExpectLastEvent("error: Upgrade Failed: No Response From TOV");
 }
 
 [[noreturn]] void refusedConfirmation() {
-    startDevice({kDevicePage}, &requestsServed);
+    startDevice({kDevicePage});
     scriptedUi().confirm = [] {
         // What the page said is in place when the confirmation opens.
-        if (std::string(upgradeContext.deviceInfo.serialNumber) != "FM500123")
+        if (shownValues().device.find("serial=FM500123 ") == std::string::npos)
             std::_Exit(93);
         return false;
     };
@@ -161,13 +139,12 @@ constexpr char kDevicePage[] = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r
 }
 
 [[noreturn]] void cancelWhileWaitingForTheDevice() {
-    startDevice({kDevicePage, "HTTP/1.1 200 OK\r\n\r\n"}, &requestsServed);
+    startDevice({kDevicePage, "HTTP/1.1 200 OK\r\n\r\n"});
     // Only once the upgrade request has been answered does the user cancel the waiting window.
     scriptedUi().cancelProgress = [](ProgressKind kind) {
-        return kind == ProgressKind::waiting && requestsServed.load() >= 2;
+        return kind == ProgressKind::waiting && device->served() >= 2;
     };
-    runUpgrade(nullptr);
-    std::_Exit(94); // never reached: the sequence idles until another thread ends the process
+    runAndExpectLastEvent("error: Upgrade Failed: User Abort");
 }
 
 class UpgradeSequenceDeviceTest : public ::testing::Test {
@@ -198,7 +175,8 @@ TEST_F(UpgradeSequenceDeviceTest, UpgradeRequestNamesTheBoundListenerAndTheDrawn
     EXPECT_EXIT(cancelWhileWaitingForTheDevice(), ::testing::ExitedWithCode(0),
                 "device got: GET /admin/advanced HTTP/1.1\n(.|\n)*"
                 "device got: GET /admin/upgrade\\?tftp://127\\.0\\.0\\.1:69/tov[0-9a-f]+\\.bin "
-                "HTTP/1\\.1\n(.|\n)*error box: Upgrade Failed: User Abort");
+                "HTTP/1\\.1\n(.|\n)*ui: cancel: waiting\n(.|\n)*"
+                "ui: error: Upgrade Failed: User Abort\n$");
 }
 
 #endif

@@ -9,8 +9,17 @@ struct PlatformThread {
     void* argument = nullptr;
     std::atomic<bool> finished{false};
     int result = 0;
+    // The thread and its owner each hold the record; the last to let go frees it.
+    std::atomic<int> holders{2};
     std::thread thread;
 };
+
+namespace {
+void letGo(PlatformThread* record) {
+    if (record->holders.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        delete record;
+}
+} // namespace
 
 ThreadHandle startThread(ThreadBody body, void* argument) {
     auto* handle = new PlatformThread;
@@ -20,6 +29,7 @@ ThreadHandle startThread(ThreadBody body, void* argument) {
         handle->thread = std::thread([handle] {
             handle->result = handle->body(handle->argument);
             handle->finished.store(true, std::memory_order_release);
+            letGo(handle);
         });
     } catch (...) {
         delete handle;
@@ -35,6 +45,11 @@ bool threadFinished(ThreadHandle thread) {
 int takeThreadResult(ThreadHandle thread) {
     thread->thread.join();
     const int result = thread->result;
-    delete thread;
+    letGo(thread);
     return result;
+}
+
+void releaseThread(ThreadHandle thread) {
+    thread->thread.detach();
+    letGo(thread);
 }

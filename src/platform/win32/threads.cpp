@@ -11,13 +11,21 @@ struct PlatformThread {
     void* argument = nullptr;
     // Kept here rather than as the exit code, so a body may return any int (even STILL_ACTIVE).
     std::atomic<int> result{0};
+    // The thread and its owner each hold the record; the last to let go frees it.
+    std::atomic<int> holders{2};
     HANDLE handle = nullptr;
 };
 
 namespace {
+void letGo(PlatformThread* record) {
+    if (record->holders.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        delete record;
+}
+
 DWORD WINAPI runThreadBody(LPVOID parameter) {
     auto* thread = static_cast<PlatformThread*>(parameter);
     thread->result.store(thread->body(thread->argument), std::memory_order_release);
+    letGo(thread);
     return 0;
 }
 } // namespace
@@ -37,7 +45,7 @@ ThreadHandle startThread(ThreadBody body, void* argument) {
 }
 
 bool threadFinished(ThreadHandle thread) {
-    // Signalled only once the thread has fully ended, so its record is no longer touched.
+    // Signalled only once the thread has fully ended.
     return ::WaitForSingleObject(thread->handle, 0) == WAIT_OBJECT_0;
 }
 
@@ -45,6 +53,11 @@ int takeThreadResult(ThreadHandle thread) {
     ::WaitForSingleObject(thread->handle, INFINITE);
     ::CloseHandle(thread->handle);
     const int result = thread->result.load(std::memory_order_acquire);
-    delete thread;
+    letGo(thread);
     return result;
+}
+
+void releaseThread(ThreadHandle thread) {
+    ::CloseHandle(thread->handle);
+    letGo(thread);
 }

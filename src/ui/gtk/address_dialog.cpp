@@ -3,12 +3,10 @@
 #include <cstring>
 
 #include "ansi_text.h"
-#include "app/context.h"
-#include "app/firmware_image.h"
-#include "app/text.h"
 #include "dialog_parts.h"
 #include "modal_dialog.h"
 #include "ui/dialog_logic.h"
+#include "ui/dialog_texts.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
 #include "ui_log.h"
@@ -43,17 +41,11 @@ GtkWidget* newAddressEntry() {
 }
 
 // The computer's addresses in the order start-up found them (not sorted), the first selected.
-GtkWidget* newLocalAddressList() {
+GtkWidget* newLocalAddressList(std::span<const std::uint32_t> addresses) {
     GtkWidget* list = gtk_combo_box_text_new();
     gtk_widget_set_name(list, "local-addresses");
-    for (const std::uint32_t address : upgradeContext.localAddresses) {
-        if (address == 0)
-            break; // the filled slots come first
-        std::array<char, 16> text;
-        formatText(text, "%u.%u.%u.%u", address >> 24, (address >> 16) & 0xff,
-                   (address >> 8) & 0xff, address & 0xff);
-        gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(list), text.data());
-    }
+    for (const std::uint32_t address : addresses)
+        gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(list), addressText(address).data());
     gtk_combo_box_set_active(GTK_COMBO_BOX(list), 0); // none when the list is empty
     return list;
 }
@@ -71,21 +63,18 @@ GtkWidget* findNamed(GtkWidget* root, const char* name) {
     return found;
 }
 
-GtkWidget* buildAddress() {
-    std::array<char, 80> text;
-    formatText(text, "%s Firmware Upgrade", upgradeContext.productName);
-    GtkWidget* dialog = newDialogWindow(text.data());
+GtkWidget* buildAddress(const AddressDialogView& view) {
+    GtkWidget* dialog = newDialogWindow(programTitle(view.productName).data());
     GtkGrid* grid = dialogGrid(dialog);
-    gtk_grid_attach(grid, newTextPanel(messageTexts[1]), 0, 0, 1, 1);
+    gtk_grid_attach(grid, newTextPanel(kAddressIntroText), 0, 0, 1, 1);
     GtkWidget* icon = gtk_image_new();
     if (GdkPixbuf* pixbuf = programIcon(32)) {
         gtk_image_set_from_pixbuf(GTK_IMAGE(icon), pixbuf);
         g_object_unref(pixbuf);
     }
     gtk_grid_attach(grid, icon, 1, 0, 1, 2);
-    formatText(text, "Version %s", imageVersion());
-    gtk_grid_attach(grid, newLabel(text.data(), 0.5f), 0, 1, 1, 1);
-    gtk_grid_attach(grid, newTextPanel(messageTexts[2]), 0, 2, 2, 1);
+    gtk_grid_attach(grid, newLabel(versionLabel(view.imageVersion).data(), 0.5f), 0, 1, 1, 1);
+    gtk_grid_attach(grid, newTextPanel(kAddressHelpText), 0, 2, 2, 1);
     GtkWidget* entry = newAddressEntry();
     gtk_widget_set_halign(entry, GTK_ALIGN_CENTER);
     gtk_grid_attach(grid, entry, 0, 3, 2, 1);
@@ -94,7 +83,7 @@ GtkWidget* buildAddress() {
                     0, 4, 2, 1);
     GtkWidget* local = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
     gtk_box_pack_start(GTK_BOX(local), newLabel("Your IP Address", 0.0f), FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(local), newLocalAddressList(), TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(local), newLocalAddressList(view.localAddresses), TRUE, TRUE, 0);
     gtk_grid_attach(grid, local, 0, 5, 2, 1);
     setInitialFocus(dialog, entry);
     return dialog;
@@ -110,8 +99,8 @@ void refocusEntry(GtkDialog* box, int, gpointer dialog) {
 // The address stays in the entry for correction; the box belongs to the dialog.
 void showInvalidAddress(GtkWidget* dialog) {
     GtkWidget* box = gtk_message_dialog_new(GTK_WINDOW(dialog), GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
-                                            GTK_BUTTONS_NONE, "Invalid IP Address");
-    gtk_window_set_title(GTK_WINDOW(box), "Error");
+                                            GTK_BUTTONS_NONE, "%s", kInvalidAddressText);
+    gtk_window_set_title(GTK_WINDOW(box), kInvalidAddressTitle);
     gtk_dialog_add_button(GTK_DIALOG(box), "OK", kAffirmative);
     gtk_dialog_set_default_response(GTK_DIALOG(box), kAffirmative);
     gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
@@ -120,13 +109,15 @@ void showInvalidAddress(GtkWidget* dialog) {
     logWindowContents(box, "invalid-address");
 }
 
-int answerAddress(GtkWidget* dialog, int response) {
+int answerAddress(GtkWidget* dialog, int response, const AddressDialogView& view,
+                  AddressChoice& choice) {
     if (response != kAffirmative)
         return 0; // nothing stored
     GtkWidget* entry = findNamed(dialog, "address-entry");
     GtkWidget* list = findNamed(dialog, "local-addresses");
     const std::string typed = ansiText(gtk_entry_get_text(GTK_ENTRY(entry)));
-    if (acceptAddressEntry(typed, gtk_combo_box_get_active(GTK_COMBO_BOX(list))))
+    if (acceptAddressEntry(typed, gtk_combo_box_get_active(GTK_COMBO_BOX(list)),
+                           view.localAddresses, choice))
         return 1;
     showInvalidAddress(dialog);
     return kKeepOpen;
@@ -134,6 +125,10 @@ int answerAddress(GtkWidget* dialog, int response) {
 
 } // namespace
 
-bool runAddressDialog() {
-    return runModalDialog("address", buildAddress, answerAddress) == 1;
+bool runAddressDialog(const AddressDialogView& view, AddressChoice& choice) {
+    return runModalDialog(
+               "address", [&view] { return buildAddress(view); },
+               [&view, &choice](GtkWidget* dialog, int response) {
+                   return answerAddress(dialog, response, view, choice);
+               }) == 1;
 }

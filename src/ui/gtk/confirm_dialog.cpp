@@ -1,35 +1,30 @@
 // The confirmation: what the device reported about itself, and the version it will receive.
 #include <array>
 
-#include "app/context.h"
-#include "app/firmware_image.h"
-#include "app/text.h"
 #include "dialog_parts.h"
 #include "modal_dialog.h"
+#include "ui/dialog_texts.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
 
 namespace {
 
-GtkWidget* buildConfirm() {
-    std::array<char, 80> title;
-    formatText(title, "Confirm Upgrade to Ver. %s", imageVersion());
-    GtkWidget* dialog = newDialogWindow(title.data());
+GtkWidget* buildConfirm(const DeviceValues& device, const char* imageVersion) {
+    GtkWidget* dialog = newDialogWindow(confirmTitle(imageVersion).data());
     GtkGrid* grid = dialogGrid(dialog);
-    gtk_grid_attach(grid, newTextPanel(messageTexts[3]), 0, 0, 2, 1);
+    gtk_grid_attach(grid, newTextPanel(kConfirmText), 0, 0, 2, 1);
 
-    const DeviceInfo& info = upgradeContext.deviceInfo;
     struct Row {
         const char* label;
         const char* name;
         const char* value;
     };
     const std::array<Row, 5> rows = {{
-        {"Serial Number", "serial-number", info.serialNumber},
-        {"MAC Address", "mac-address", info.macAddress},
-        {"Software Version", "software-version", info.softwareVersion},
-        {"Hardware Version", "hardware-version", info.hardwareVersion},
-        {"Product Name", "product-name", info.deviceProductName},
+        {"Serial Number", "serial-number", device.serialNumber},
+        {"MAC Address", "mac-address", device.macAddress},
+        {"Software Version", "software-version", device.softwareVersion},
+        {"Hardware Version", "hardware-version", device.hardwareVersion},
+        {"Product Name", "product-name", device.productName},
     }};
     int top = 1;
     for (const Row& row : rows) {
@@ -46,8 +41,8 @@ GtkWidget* buildConfirm() {
 
 } // namespace
 
-bool runConfirmDialog() {
-    return runModalDialog("confirm", buildConfirm, [](GtkWidget*, int response) {
-               return response == kAffirmative ? 1 : 0;
-           }) == 1;
+bool runConfirmDialog(const DeviceValues& device, const char* imageVersion) {
+    return runModalDialog(
+               "confirm", [&device, imageVersion] { return buildConfirm(device, imageVersion); },
+               [](GtkWidget*, int response) { return response == kAffirmative ? 1 : 0; }) == 1;
 }

@@ -4,7 +4,8 @@
 
 int main() {
     runUpgrade(nullptr);
-    // Ended at once, as every other path ends it: the GUI thread is still running GTK, and a
-    // normal return would run the static destructors beneath it. The status is 0 either way.
+    // Ended at once rather than by returning: the GUI thread is still running GTK (and a request
+    // worker the user gave up on may still be blocked on its socket), and a normal return would
+    // run the static destructors beneath them. The status is 0 either way.
     endProcess();
 }

@@ -1,22 +1,17 @@
 // The first window: the warning about upgrading without the service provider's approval.
 // "Cancel" is the default button, so Enter ends the program; the user must pick "Continue".
-#include <array>
-
-#include "app/context.h"
-#include "app/text.h"
 #include "dialog_parts.h"
 #include "modal_dialog.h"
+#include "ui/dialog_texts.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
 
 namespace {
 
-GtkWidget* buildNotice() {
-    std::array<char, 80> title;
-    formatText(title, "%s Firmware Upgrade", upgradeContext.productName);
-    GtkWidget* dialog = newDialogWindow(title.data());
+GtkWidget* buildNotice(const char* productName) {
+    GtkWidget* dialog = newDialogWindow(programTitle(productName).data());
     GtkGrid* grid = dialogGrid(dialog);
-    gtk_grid_attach(grid, newTextPanel(messageTexts[9]), 0, 0, 1, 1);
+    gtk_grid_attach(grid, newTextPanel(kOpeningWarningText), 0, 0, 1, 1);
     gtk_grid_attach(
         grid, newButtonRow(dialog, {{"Continue", kAffirmative}, {"Cancel", kCancel}}, kCancel), 0,
         1, 1, 1);
@@ -26,8 +21,8 @@ GtkWidget* buildNotice() {
 
 } // namespace
 
-bool runNoticeDialog() {
-    return runModalDialog("notice", buildNotice, [](GtkWidget*, int response) {
-               return response == kAffirmative ? 1 : 0;
-           }) == 1;
+bool runNoticeDialog(const char* productName) {
+    return runModalDialog(
+               "notice", [productName] { return buildNotice(productName); },
+               [](GtkWidget*, int response) { return response == kAffirmative ? 1 : 0; }) == 1;
 }

@@ -12,9 +12,9 @@
 namespace {
 
 GtkWidget* buildPassword() {
-    GtkWidget* dialog = newDialogWindow("Enter Password Information");
+    GtkWidget* dialog = newDialogWindow(kPasswordTitle);
     GtkGrid* grid = dialogGrid(dialog);
-    gtk_grid_attach(grid, newTextPanel(messageTexts[0]), 0, 0, 2, 1);
+    gtk_grid_attach(grid, newTextPanel(kPasswordNoticeText), 0, 0, 2, 1);
     GtkWidget* user = newEntryField("user", "admin", false);
     GtkWidget* password = newEntryField("password", "", true);
     gtk_grid_attach(grid, newLabel("User", 1.0f), 0, 1, 1, 1);
@@ -35,16 +35,16 @@ std::string fieldText(GtkWidget* dialog, const char* key) {
     return ansiText(gtk_entry_get_text(entry));
 }
 
-int answerPassword(GtkWidget* dialog, int response) {
-    if (response != kAffirmative)
-        return 0; // the earlier credentials stay
-    // No validation: an empty user name or password is stored as it is.
-    storeCredentials(fieldText(dialog, "tov-user"), fieldText(dialog, "tov-password"));
-    return 1;
-}
-
 } // namespace
 
-bool runPasswordDialog() {
-    return runModalDialog("password", buildPassword, answerPassword) == 1;
+bool runPasswordDialog(Credentials& credentials) {
+    return runModalDialog("password", buildPassword,
+                          [&credentials](GtkWidget* dialog, int response) {
+                              if (response != kAffirmative)
+                                  return 0; // the earlier credentials stay
+                              // No validation: empty texts are stored as they are.
+                              storeCredentials(fieldText(dialog, "tov-user"),
+                                               fieldText(dialog, "tov-password"), credentials);
+                              return 1;
+                          }) == 1;
 }

@@ -1,20 +1,14 @@
 // The modeless windows: "Connecting with TOV@...", waiting for the device's request, uploading.
 // Their owner thread updates them without waiting for the GUI thread (the updates are merged
-// and drawn soon after); a Cancel is only marked here and acted on in the owner's next
-// message-handling call, where the window goes, the abort is shown and the process ends.
+// and drawn soon after); a Cancel is only marked here, for the owner to see.
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <mutex>
 #include <string>
 
 #include "ansi_text.h"
-#include "app/context.h"
-#include "app/failure.h"
-#include "app/text.h"
 #include "dialog_parts.h"
 #include "gui_thread.h"
-#include "ui/messages.h"
 #include "ui/ui.h"
 #include "ui_log.h"
 
@@ -77,7 +71,7 @@ void queueUpdate(ProgressWindowState* state) {
         state->updateSource = g_idle_add(drawUpdate, state);
 }
 
-void buildWindow(ProgressWindowState* state, const char* title) {
+void buildWindow(ProgressWindowState* state, const std::string& title) {
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(window), displayText(title).c_str());
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
@@ -114,32 +108,13 @@ void buildWindow(ProgressWindowState* state, const char* title) {
     logWindowContents(window, progressKindName(state->kind));
 }
 
-// The owner's pending abort: the window goes, the abort is shown, the process ends.
-void actOnCancel(ProgressWindow window) {
-    if (window == nullptr || !window->cancelled)
-        return;
-    destroyProgressWindow(window);
-    failUpgrade(kErrorUserAbort);
-}
-
 } // namespace
 
-ProgressWindow openProgressWindow(ProgressKind kind) {
+ProgressWindow openProgressWindow(ProgressKind kind, const char* title) {
     auto* state = new ProgressWindowState{};
     state->kind = kind;
-    std::array<char, 80> title;
-    switch (kind) {
-    case ProgressKind::connecting:
-        formatText(title, "Connecting with TOV@%s", upgradeContext.deviceAddressText);
-        break;
-    case ProgressKind::waiting:
-        copyText(title, "Waiting For Firmware Upload Request From TOV");
-        break;
-    case ProgressKind::uploading:
-        copyText(title, "Uploading Firmware To TOV");
-        break;
-    }
-    runOnGuiThread([state, &title] { buildWindow(state, title.data()); });
+    const std::string shown = title;
+    runOnGuiThread([state, &shown] { buildWindow(state, shown); });
     return state;
 }
 
@@ -169,12 +144,12 @@ void setProgressPosition(ProgressWindow window, int position) {
     queueUpdate(window);
 }
 
-void handleOneProgressMessage(ProgressWindow window) {
-    actOnCancel(window);
-}
+// The GUI thread handles the windows' messages itself: there is nothing to pump here.
+void handleOneProgressMessage(ProgressWindow) {}
+void handleAllProgressMessages(ProgressWindow) {}
 
-void handleAllProgressMessages(ProgressWindow window) {
-    actOnCancel(window);
+bool progressCancelled(ProgressWindow window) {
+    return window != nullptr && window->cancelled.load();
 }
 
 void destroyProgressWindow(ProgressWindow window) {

@@ -1,23 +1,18 @@
 // The last window: the device is back and reports its new software version.
-#include <array>
-
-#include "app/context.h"
-#include "app/text.h"
 #include "dialog_parts.h"
 #include "modal_dialog.h"
+#include "ui/dialog_texts.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
 
 namespace {
 
-GtkWidget* buildSuccess() {
-    std::array<char, 80> title;
-    formatText(title, "TOV@%s Upgrade Successful!", upgradeContext.deviceAddressText);
-    GtkWidget* dialog = newDialogWindow(title.data());
+GtkWidget* buildSuccess(const char* deviceAddressText, const char* softwareVersion) {
+    GtkWidget* dialog = newDialogWindow(successTitle(deviceAddressText).data());
     GtkGrid* grid = dialogGrid(dialog);
-    gtk_grid_attach(grid, newTextPanel(successText), 0, 0, 1, 1);
+    gtk_grid_attach(grid, newTextPanel(kSuccessText), 0, 0, 1, 1);
     gtk_grid_attach(grid, newLabel("tov.example", 0.5f), 0, 1, 1, 1);
-    GtkWidget* version = newValueBox("software-version", upgradeContext.deviceInfo.softwareVersion);
+    GtkWidget* version = newValueBox("software-version", softwareVersion);
     gtk_entry_set_alignment(GTK_ENTRY(version), 0.5f);
     gtk_grid_attach(grid, version, 0, 2, 1, 1);
     gtk_grid_attach(grid, newButtonRow(dialog, {{"OK", kAffirmative}}, kAffirmative), 0, 3, 1, 1);
@@ -27,8 +22,12 @@ GtkWidget* buildSuccess() {
 
 } // namespace
 
-void runSuccessDialog() {
+void runSuccessDialog(const char* deviceAddressText, const char* softwareVersion) {
     // Escape and the close box end it as "OK" does; the program ends after it either way.
-    runModalDialog("success", buildSuccess,
-                   [](GtkWidget*, int response) { return response == kAffirmative ? 1 : 0; });
+    runModalDialog(
+        "success",
+        [deviceAddressText, softwareVersion] {
+            return buildSuccess(deviceAddressText, softwareVersion);
+        },
+        [](GtkWidget*, int response) { return response == kAffirmative ? 1 : 0; });
 }

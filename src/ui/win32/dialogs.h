@@ -1,7 +1,9 @@
-// The Win32 dialog procedures and the small helpers they share.
+// The Win32 dialog procedures, what each is handed, and the small helpers they share.
 #pragma once
 
 #include <windows.h>
+
+#include "ui/ui.h"
 
 // Moves a top-level window to the middle of the primary screen, size kept, top of the Z order.
 void centerWindow(HWND window);
@@ -28,6 +30,36 @@ inline INT_PTR endModalOnCommand(HWND dialog, WPARAM wParam) {
     return FALSE;
 }
 
+// What a dialog was handed (WM_INITDIALOG's lParam), kept with the window for later messages.
+template <typename T> T* rememberDialogData(HWND dialog, LPARAM lParam) {
+    ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+    return reinterpret_cast<T*>(lParam);
+}
+template <typename T> T* dialogData(HWND dialog) {
+    return reinterpret_cast<T*>(::GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// Each dialog's lParam.
+struct AddressDialogData {
+    const AddressDialogView* view;
+    AddressChoice* choice;
+};
+struct ConfirmDialogData {
+    const DeviceValues* device;
+    const char* imageVersion;
+};
+struct SuccessDialogData {
+    const char* deviceAddressText;
+    const char* softwareVersion;
+};
+// A modeless progress window's state; its procedure marks the user's Cancel here.
+struct ProgressWindowState {
+    HWND window;
+    ProgressKind kind;
+    const char* title; // only while the window is being made
+    bool cancelled;
+};
+
 // Modal dialogs: id 1 ends with 1, id 2 with 0. Every procedure handles only WM_INITDIALOG and
 // WM_COMMAND and leaves the rest to the system's dialog handling.
 INT_PTR CALLBACK noticeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -36,7 +68,7 @@ INT_PTR CALLBACK confirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 INT_PTR CALLBACK passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK successDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Modeless windows: their Cancel (or close box) destroys the window, shows
-// "Upgrade Failed: User Abort" and ends the process.
+// Modeless windows: their Cancel (or close box) is marked in their ProgressWindowState; the
+// owner thread sees it through progressCancelled() and decides.
 INT_PTR CALLBACK connectingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,27 +3,27 @@
 
 #include "dialogs.h"
 #include "resource.h"
-#include "ui/dialog_logic.h"
 #include "ui/messages.h"
 
 namespace {
 
-void storeEnteredCredentials(HWND dialog) {
+void storeEnteredCredentials(HWND dialog, Credentials& credentials) {
     // One byte more than the stored length, so storeCredentials sees when input was cut.
     std::array<char, 128> userName{};
     std::array<char, 128> password{};
     ::GetDlgItemTextA(dialog, IDC_USER_NAME, userName.data(), static_cast<int>(userName.size()));
     ::GetDlgItemTextA(dialog, IDC_PASSWORD, password.data(), static_cast<int>(password.size()));
-    storeCredentials(userName.data(), password.data());
+    storeCredentials(userName.data(), password.data(), credentials);
     ::SecureZeroMemory(password.data(), password.size()); // no stray copy on the stack
 }
 
 } // namespace
 
-INT_PTR CALLBACK passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        ::SetDlgItemTextA(dialog, IDC_MESSAGE, messageTexts[0]);
+        rememberDialogData<Credentials>(dialog, lParam);
+        ::SetDlgItemTextA(dialog, IDC_MESSAGE, kPasswordNoticeText);
         // "admin" every time, whatever was typed before; the password starts empty.
         ::SetDlgItemTextA(dialog, IDC_USER_NAME, "admin");
         ::SetFocus(::GetDlgItem(dialog, IDC_PASSWORD));
@@ -32,7 +32,7 @@ INT_PTR CALLBACK passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         switch (commandId(wParam)) {
         case kAffirmativeId:
-            storeEnteredCredentials(dialog);
+            storeEnteredCredentials(dialog, *dialogData<Credentials>(dialog));
             ::EndDialog(dialog, 1);
             return TRUE;
         case kCancelId:

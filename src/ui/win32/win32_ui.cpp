@@ -6,25 +6,21 @@
 
 #include <new>
 
-#include "app/context.h"
 #include "dialogs.h"
 #include "resource.h"
 #include "ui/ui.h"
 
-struct ProgressWindowState {
-    HWND window;
-};
-
 namespace {
 
+// The module holding the templates: the program itself.
 HINSTANCE programInstance() {
-    return static_cast<HINSTANCE>(upgradeContext.instance);
+    return ::GetModuleHandleA(nullptr);
 }
 
 // Modal, no owner. A template that cannot be shown (-1) counts as Cancel.
-bool runModal(int templateId, DLGPROC procedure) {
+bool runModal(int templateId, DLGPROC procedure, const void* data) {
     return ::DialogBoxParamA(programInstance(), MAKEINTRESOURCEA(templateId), nullptr, procedure,
-                             0) == 1;
+                             reinterpret_cast<LPARAM>(data)) == 1;
 }
 
 // Hands one message of the window (or one of its controls) to its procedure; false when none
@@ -47,23 +43,26 @@ void initUiControls() {
     ::InitCommonControlsEx(&classes);
 }
 
-bool runNoticeDialog() {
-    return runModal(IDD_NOTICE, noticeDialogProc);
+bool runNoticeDialog(const char* productName) {
+    return runModal(IDD_NOTICE, noticeDialogProc, productName);
 }
-bool runAddressDialog() {
-    return runModal(IDD_ADDRESS, addressDialogProc);
+bool runAddressDialog(const AddressDialogView& view, AddressChoice& choice) {
+    const AddressDialogData data{&view, &choice};
+    return runModal(IDD_ADDRESS, addressDialogProc, &data);
 }
-bool runConfirmDialog() {
-    return runModal(IDD_CONFIRM, confirmDialogProc);
+bool runConfirmDialog(const DeviceValues& device, const char* imageVersion) {
+    const ConfirmDialogData data{&device, imageVersion};
+    return runModal(IDD_CONFIRM, confirmDialogProc, &data);
 }
-bool runPasswordDialog() {
-    return runModal(IDD_PASSWORD, passwordDialogProc);
+bool runPasswordDialog(Credentials& credentials) {
+    return runModal(IDD_PASSWORD, passwordDialogProc, &credentials);
 }
-void runSuccessDialog() {
-    runModal(IDD_SUCCESS, successDialogProc);
+void runSuccessDialog(const char* deviceAddressText, const char* softwareVersion) {
+    const SuccessDialogData data{deviceAddressText, softwareVersion};
+    runModal(IDD_SUCCESS, successDialogProc, &data);
 }
 
-ProgressWindow openProgressWindow(ProgressKind kind) {
+ProgressWindow openProgressWindow(ProgressKind kind, const char* title) {
     int templateId = IDD_CONNECTING;
     DLGPROC procedure = connectingDialogProc;
     if (kind == ProgressKind::waiting) {
@@ -73,15 +72,16 @@ ProgressWindow openProgressWindow(ProgressKind kind) {
         templateId = IDD_UPLOADING;
         procedure = progressDialogProc;
     }
-    HWND window = ::CreateDialogParamA(programInstance(), MAKEINTRESOURCEA(templateId), nullptr,
-                                       procedure, 0);
-    if (window == nullptr)
+    auto* state = new (std::nothrow) ProgressWindowState{nullptr, kind, title, false};
+    if (state == nullptr)
         return nullptr; // callers carry on without a window
-    auto* state = new (std::nothrow) ProgressWindowState{window};
-    if (state == nullptr) {
-        ::DestroyWindow(window);
+    HWND window = ::CreateDialogParamA(programInstance(), MAKEINTRESOURCEA(templateId), nullptr,
+                                       procedure, reinterpret_cast<LPARAM>(state));
+    if (window == nullptr) {
+        delete state;
         return nullptr;
     }
+    state->title = nullptr;
     ::ShowWindow(window, SW_SHOWNORMAL);
     return state;
 }
@@ -113,6 +113,10 @@ void handleAllProgressMessages(ProgressWindow window) {
     // Bounded, so a window that keeps posting to itself cannot hold its thread here for good.
     for (int handled = 0; handled < 10000 && handlePendingMessage(window->window); ++handled) {
     }
+}
+
+bool progressCancelled(ProgressWindow window) {
+    return window != nullptr && window->cancelled;
 }
 
 void destroyProgressWindow(ProgressWindow window) {

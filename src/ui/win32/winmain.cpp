@@ -2,7 +2,12 @@
 #include <windows.h>
 
 #include "app/upgrade_sequence.h"
+#include "platform/platform.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    return runUpgrade(instance);
+    runUpgrade(instance);
+    // Ended at once rather than by returning: a request worker the user gave up on may still be
+    // blocked in Winsock, and the runtime's exit would run every DLL's detach code beneath it.
+    // The status is 0 either way.
+    endProcess();
 }

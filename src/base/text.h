@@ -18,6 +18,3 @@ std::size_t copyText(std::span<char> dest, std::string_view text);
 
 // The text in a zero-terminated buffer, never reading past the buffer's end.
 std::string_view textIn(std::span<const char> buffer);
-
-// The diagnostic sink: takes a format and its arguments and emits nothing.
-inline void trace(const char*, ...) {}

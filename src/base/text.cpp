@@ -1,5 +1,5 @@
 // Bounded text helpers.
-#include "app/text.h"
+#include "base/text.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,0 +1,21 @@
+// The settling wait: the device gets a fixed 49,984 ms to install the image and restart, under
+// the upload window's "Updating Firmware to TOV@<address>".
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "ui/ui.h"
+
+// 1562 ticks of 32 ms, on a tick taken from the wrapping millisecond clock.
+inline constexpr std::uint32_t kSettlingTickShift = 5;
+inline constexpr std::uint32_t kSettlingTicks = 1562;
+inline constexpr std::uint32_t kSettlingTickWrap = 1u << (32 - kSettlingTickShift);
+
+// Ticks since `startTick` on the 32 ms tick clock, across one wrap of the millisecond clock.
+std::uint32_t settlingTicksSince(std::uint32_t startTick, std::uint32_t nowTick);
+
+// The whole wait, the window's Cancel live throughout. False when it was cut short: the user
+// cancelled, or `stop` turned true.
+bool waitForDeviceToSettle(ProgressWindow window, const char* deviceAddressText,
+                           const std::atomic<bool>& stop);

@@ -1,0 +1,55 @@
+// Formatting of the titles and captions; each is cut at its buffer, never written past it.
+#include "ui/dialog_texts.h"
+
+#include "base/text.h"
+
+DialogTitle programTitle(const char* productName) {
+    DialogTitle title;
+    formatText(title, "%s Firmware Upgrade", productName);
+    return title;
+}
+
+DialogTitle confirmTitle(const char* imageVersion) {
+    DialogTitle title;
+    formatText(title, "Confirm Upgrade to Ver. %s", imageVersion);
+    return title;
+}
+
+DialogTitle successTitle(const char* deviceAddressText) {
+    DialogTitle title;
+    formatText(title, "TOV@%s Upgrade Successful!", deviceAddressText);
+    return title;
+}
+
+DialogTitle connectingTitle(const char* deviceAddressText) {
+    DialogTitle title;
+    formatText(title, "Connecting with TOV@%s", deviceAddressText);
+    return title;
+}
+
+DialogTitle versionLabel(const char* imageVersion) {
+    DialogTitle label;
+    formatText(label, "Version %s", imageVersion);
+    return label;
+}
+
+WindowCaption uploadCaption(const char* deviceAddressText, std::uint32_t bytesAcknowledged,
+                            std::uint32_t imageSize) {
+    WindowCaption caption;
+    formatText(caption, "Uploading Firmware to TOV@%s %d/%d Bytes", deviceAddressText,
+               static_cast<int>(bytesAcknowledged), static_cast<int>(imageSize));
+    return caption;
+}
+
+WindowCaption settlingCaption(const char* deviceAddressText) {
+    WindowCaption caption;
+    formatText(caption, "Updating Firmware to TOV@%s", deviceAddressText);
+    return caption;
+}
+
+AddressText addressText(std::uint32_t address) {
+    AddressText text;
+    formatText(text, "%u.%u.%u.%u", address >> 24, (address >> 16) & 0xff, (address >> 8) & 0xff,
+               address & 0xff);
+    return text;
+}
