@@ -13,6 +13,7 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
+#include <span>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -29,11 +30,25 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// --keep-alive: the client decides when an answered connection ends, within this time.
+constexpr auto kKeepOpenLimit = std::chrono::seconds(60);
+
 struct UpgradeResult {
     bool transferComplete = false;
     bool accepted = false;
     std::string version;
 };
+
+// An answered connection left open for the client to close (--keep-alive).
+struct OpenAnswer {
+    UniqueFd connection;
+    std::uint32_t n = 0; // the request's number
+    Clock::time_point answeredAt;
+};
+
+long long millisecondsSince(Clock::time_point then) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - then).count();
+}
 
 bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     const std::string partial = path + ".part";
@@ -64,6 +79,11 @@ class Device {
     void endRestart();
     void announceReady();
     void stopWorker();
+    int pollTimeout() const;
+    void checkHeld(std::span<const pollfd> fds);
+    void checkKeptOpen(std::span<const pollfd> fds);
+    void closeKeptOpen(std::size_t i, const char* why);
+    void closeExpiredKeptOpen();
 
     const SimOptions& o_;
     int signalFd_;
@@ -71,6 +91,7 @@ class Device {
     UniqueFd listener_;
     UniqueFd wake_{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::vector<UniqueFd> held_;
+    std::vector<OpenAnswer> keptOpen_;
     std::thread worker_;
     std::atomic<bool> workerStop_{false};
     std::mutex resultMutex_;
@@ -125,8 +146,12 @@ void Device::acceptConnection() {
         held_.push_back(std::move(connection));
         return;
     }
-    lingeringClose(connection.get());
-    connection.reset();
+    if (o_.keepAlive && served.answered) {
+        keptOpen_.push_back({std::move(connection), served.n, Clock::now()});
+    } else {
+        lingeringClose(connection.get());
+        connection.reset();
+    }
     if (served.upgrade)
         startUpgrade(*served.upgrade);
 }
@@ -186,6 +211,8 @@ void Device::finishUpgrade() {
                  .flag("installing", r.accepted));
     listener_.reset();
     held_.clear();
+    while (!keptOpen_.empty()) // a rebooting device drops every connection
+        closeKeptOpen(keptOpen_.size() - 1, "restart");
     restarting_ = true;
     restartEnd_ = Clock::now() + std::chrono::milliseconds(o_.restartMs);
 }
@@ -206,6 +233,69 @@ void Device::stopWorker() {
         worker_.join();
 }
 
+int Device::pollTimeout() const {
+    auto timeout = std::chrono::milliseconds(1000);
+    const auto until = [&timeout](Clock::time_point when) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(when - Clock::now());
+        timeout = std::clamp(left, std::chrono::milliseconds(0), timeout);
+    };
+    if (restarting_ && !o_.neverReturn)
+        until(restartEnd_);
+    for (const auto& k : keptOpen_)
+        until(k.answeredAt + kKeepOpenLimit);
+    return static_cast<int>(timeout.count());
+}
+
+// Held connections: dropped when the client gives up, whatever it sent meanwhile.
+void Device::checkHeld(std::span<const pollfd> fds) {
+    for (std::size_t i = fds.size(); i-- > 0;) {
+        if (fds[i].revents == 0)
+            continue;
+        char scratch[512];
+        if (::recv(held_[i].get(), scratch, sizeof scratch, MSG_DONTWAIT) <= 0)
+            held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
+// Answered connections left open: the client's close is what a test of --keep-alive looks for.
+// Anything else it sends is noted and left unserved.
+void Device::checkKeptOpen(std::span<const pollfd> fds) {
+    for (std::size_t i = fds.size(); i-- > 0;) {
+        if (fds[i].revents == 0)
+            continue;
+        OpenAnswer& k = keptOpen_[i];
+        char scratch[512];
+        const ssize_t got = ::recv(k.connection.get(), scratch, sizeof scratch, MSG_DONTWAIT);
+        if (got < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
+        if (got > 0) {
+            logEvent(Event("http_bytes_after_answer").number("n", k.n).number("len", got));
+            continue;
+        }
+        logEvent(Event("http_client_closed")
+                     .number("n", k.n)
+                     .number("after_ms", millisecondsSince(k.answeredAt))
+                     .flag("reset", got < 0));
+        keptOpen_.erase(keptOpen_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
+void Device::closeKeptOpen(std::size_t i, const char* why) {
+    const OpenAnswer& k = keptOpen_[i];
+    logEvent(Event("http_device_closed")
+                 .number("n", k.n)
+                 .number("after_ms", millisecondsSince(k.answeredAt))
+                 .text("why", why));
+    keptOpen_.erase(keptOpen_.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+void Device::closeExpiredKeptOpen() {
+    for (std::size_t i = keptOpen_.size(); i-- > 0;)
+        if (Clock::now() >= keptOpen_[i].answeredAt + kKeepOpenLimit)
+            closeKeptOpen(i, "not closed by the client within 60 s");
+}
+
 int Device::run() {
     if (!wake_.valid() || !openListener())
         return 1;
@@ -213,20 +303,15 @@ int Device::run() {
         issueNonce(web_.auth, o_, true);
     announceReady();
     while (true) {
-        std::vector<pollfd> fds{{signalFd_, POLLIN, 0}, {wake_.get(), POLLIN, 0}};
-        if (listener_.valid())
-            fds.push_back({listener_.get(), POLLIN, 0});
-        const std::size_t firstHeld = fds.size();
+        // A negative descriptor is skipped by poll: the listener's slot stays at index 2.
+        std::vector<pollfd> fds{{signalFd_, POLLIN, 0},
+                                {wake_.get(), POLLIN, 0},
+                                {listener_.valid() ? listener_.get() : -1, POLLIN, 0}};
         for (const auto& h : held_)
             fds.push_back({h.get(), POLLIN, 0});
-        int timeout = 1000;
-        if (restarting_ && !o_.neverReturn) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(restartEnd_ - Clock::now())
-                    .count();
-            timeout = static_cast<int>(std::clamp<long long>(left, 0, 1000));
-        }
-        if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR)
+        for (const auto& k : keptOpen_)
+            fds.push_back({k.connection.get(), POLLIN, 0});
+        if (::poll(fds.data(), fds.size(), pollTimeout()) < 0 && errno != EINTR)
             break;
         if (fds[0].revents != 0) {
             signalfd_siginfo info{};
@@ -234,19 +319,17 @@ int Device::run() {
             logEvent(Event("signal").number("signal", static_cast<long>(info.ssi_signo)));
             break;
         }
+        // The connection lists first, while they still match the descriptors polled.
+        const std::span<const pollfd> polled(fds);
+        const auto heldPolled = polled.subspan(3, held_.size());
+        const auto keptOpenPolled = polled.subspan(3 + held_.size(), keptOpen_.size());
+        checkHeld(heldPolled);
+        checkKeptOpen(keptOpenPolled);
         if (fds[1].revents != 0)
             finishUpgrade();
-        if (listener_.valid() && firstHeld == 3 && fds[2].revents != 0)
+        if (listener_.valid() && fds[2].revents != 0)
             acceptConnection();
-        // Held connections: dropped when the client gives up, whatever it sent meanwhile.
-        for (std::size_t i = held_.size(); i-- > 0;) {
-            const std::size_t f = firstHeld + i;
-            if (f >= fds.size() || fds[f].revents == 0)
-                continue;
-            char scratch[512];
-            if (::recv(held_[i].get(), scratch, sizeof scratch, MSG_DONTWAIT) <= 0)
-                held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i));
-        }
+        closeExpiredKeptOpen();
         if (restarting_ && !o_.neverReturn && Clock::now() >= restartEnd_)
             endRestart();
     }

@@ -22,22 +22,32 @@ bool sendAll(int socket, std::string_view bytes) {
     return true;
 }
 
-void answer(int socket, std::uint32_t n, int status, std::string_view reason,
-            std::string_view headers, std::string_view body) {
-    const bool sent = sendAll(socket, httpResponse(status, reason, headers, body));
-    logEvent(Event("http_response").number("n", n).number("status", status).flag("sent", sent));
+// The one answer a connection gets, and whether it went out whole.
+struct Reply {
+    int socket;
+    std::uint32_t n; // the request's number
+    bool keepOpen;   // --keep-alive: the answer must not announce a close
+    bool sent = false;
+};
+
+void answer(Reply& reply, int status, std::string_view reason, std::string_view headers,
+            std::string_view body) {
+    reply.sent = sendAll(reply.socket, httpResponse(status, reason, headers, body, reply.keepOpen));
+    logEvent(Event("http_response")
+                 .number("n", reply.n)
+                 .number("status", status)
+                 .flag("sent", reply.sent));
 }
 
-void answerPage(int socket, std::uint32_t n, int status, std::string_view reason,
-                std::string_view message) {
-    answer(socket, n, status, reason, "",
+void answerPage(Reply& reply, int status, std::string_view reason, std::string_view message) {
+    answer(reply, status, reason, "",
            simplePage(std::to_string(status) + " " + std::string(reason), message));
 }
 
-void challenge(WebState& web, int socket, std::uint32_t n, bool withNonce) {
+void challenge(WebState& web, Reply& reply, bool withNonce) {
     const std::string header =
         "WWW-Authenticate: " + challengeValue(web.options, web.auth, withNonce) + "\r\n";
-    answer(socket, n, 401, "Unauthorized", header,
+    answer(reply, 401, "Unauthorized", header,
            simplePage("401 Unauthorized", "Authorization required."));
 }
 
@@ -73,9 +83,12 @@ void lingeringClose(int socket) {
     }
 }
 
-ServeResult serveConnection(WebState& web, int socket, const std::string& peer) {
+namespace {
+
+ServeResult serveRequest(WebState& web, Reply& reply, const std::string& peer) {
     const SimOptions& o = web.options;
-    const std::uint32_t n = ++web.requests;
+    const int socket = reply.socket;
+    const std::uint32_t n = reply.n;
     ServeResult result;
     logEvent(Event("http_connection").number("n", n).text("peer", peer));
 
@@ -85,11 +98,11 @@ ServeResult serveConnection(WebState& web, int socket, const std::string& peer) 
         break;
     case HeadStatus::tooLarge:
         logEvent(Event("http_bad_request").number("n", n).text("why", "request head over 8 KB"));
-        answerPage(socket, n, 431, "Request Header Fields Too Large", "Request head too large.");
+        answerPage(reply, 431, "Request Header Fields Too Large", "Request head too large.");
         return result;
     case HeadStatus::timedOut:
         logEvent(Event("http_bad_request").number("n", n).text("why", "request head time-out"));
-        answerPage(socket, n, 408, "Request Timeout", "Request head incomplete.");
+        answerPage(reply, 408, "Request Timeout", "Request head incomplete.");
         return result;
     case HeadStatus::closed:
         logEvent(Event("http_bad_request").number("n", n).text("why", "closed before the head"));
@@ -99,7 +112,7 @@ ServeResult serveConnection(WebState& web, int socket, const std::string& peer) 
     const auto request = parseRequestHead(head, why);
     if (!request) {
         logEvent(Event("http_bad_request").number("n", n).text("why", why).text("head", head));
-        answerPage(socket, n, 400, "Bad Request", why);
+        answerPage(reply, 400, "Bad Request", why);
         return result;
     }
     logEvent(requestEvent(n, *request));
@@ -114,12 +127,12 @@ ServeResult serveConnection(WebState& web, int socket, const std::string& peer) 
         return result;
     }
     if (request->method != "GET") {
-        answerPage(socket, n, 501, "Not Implemented", "Only GET is served.");
+        answerPage(reply, 501, "Not Implemented", "Only GET is served.");
         return result;
     }
     if (o.notFound.contains(n)) {
         logEvent(Event("fault").text("kind", "404").number("n", n));
-        answerPage(socket, n, 404, "Not Found", "The page does not exist.");
+        answerPage(reply, 404, "Not Found", "The page does not exist.");
         return result;
     }
     const auto question = request->target.find('?');
@@ -129,7 +142,7 @@ ServeResult serveConnection(WebState& web, int socket, const std::string& peer) 
 
     if (o.challengeWithoutNonce.contains(n)) {
         logEvent(Event("fault").text("kind", "401-no-nonce").number("n", n));
-        challenge(web, socket, n, false);
+        challenge(web, reply, false);
         return result;
     }
     if (isProtected(path) && !o.password.empty()) {
@@ -142,7 +155,7 @@ ServeResult serveConnection(WebState& web, int socket, const std::string& peer) 
                      .text("nonce", nonce)
                      .text("nc", verdict.nonceCount));
         if (!verdict.accepted) {
-            challenge(web, socket, n, true);
+            challenge(web, reply, true);
             return result;
         }
     }
@@ -152,24 +165,24 @@ ServeResult serveConnection(WebState& web, int socket, const std::string& peer) 
         const bool withSerial = !o.pageWithoutSerial.contains(page);
         if (!withSerial)
             logEvent(Event("fault").text("kind", "no-serial").number("page", page));
-        answer(socket, n, 200, "OK", "", advancedPage(web.identity, withSerial));
+        answer(reply, 200, "OK", "", advancedPage(web.identity, withSerial));
         return result;
     }
     if (path == "/admin/upgrade") {
         const auto source = parseUpgradeQuery(query);
         if (!source) {
             logEvent(Event("upgrade_refused").number("n", n).text("why", "malformed query"));
-            answerPage(socket, n, 400, "Bad Request", "Malformed upgrade request.");
+            answerPage(reply, 400, "Bad Request", "Malformed upgrade request.");
             return result;
         }
         if (!o.allowAnyAddress && (source->server >> 24) != 127) {
             logEvent(Event("upgrade_refused").number("n", n).text("why", "server off loopback"));
-            answerPage(socket, n, 400, "Bad Request", "TFTP server outside 127.0.0.0/8.");
+            answerPage(reply, 400, "Bad Request", "TFTP server outside 127.0.0.0/8.");
             return result;
         }
         if (web.upgradeBusy) {
             logEvent(Event("upgrade_refused").number("n", n).text("why", "upgrade in progress"));
-            answerPage(socket, n, 503, "Service Unavailable", "An upgrade is in progress.");
+            answerPage(reply, 503, "Service Unavailable", "An upgrade is in progress.");
             return result;
         }
         logEvent(Event("upgrade_request")
@@ -177,13 +190,23 @@ ServeResult serveConnection(WebState& web, int socket, const std::string& peer) 
                      .text("server", formatIpv4(source->server))
                      .number("port", source->port)
                      .text("file", source->fileName));
-        answer(socket, n, 200, "OK", "",
+        answer(reply, 200, "OK", "",
                simplePage("Firmware Upgrade", "Fetching " + source->fileName + " from " +
                                                   formatIpv4(source->server) + ":" +
                                                   std::to_string(source->port) + "."));
         result.upgrade = source;
         return result;
     }
-    answerPage(socket, n, 404, "Not Found", "The page does not exist.");
+    answerPage(reply, 404, "Not Found", "The page does not exist.");
+    return result;
+}
+
+} // namespace
+
+ServeResult serveConnection(WebState& web, int socket, const std::string& peer) {
+    Reply reply{socket, ++web.requests, web.options.keepAlive};
+    ServeResult result = serveRequest(web, reply, peer);
+    result.n = reply.n;
+    result.answered = reply.sent;
     return result;
 }

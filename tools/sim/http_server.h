@@ -21,6 +21,8 @@ struct WebState {
 };
 
 struct ServeResult {
+    std::uint32_t n = 0;                  // the request's number
+    bool answered = false;                // an answer went out whole
     bool hold = false;                    // keep the connection open without answering
     std::optional<UpgradeSource> upgrade; // start this transfer once the connection is closed
 };

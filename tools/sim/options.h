@@ -14,6 +14,7 @@ struct SimOptions {
     std::uint16_t port = 80;
     bool allowAnyAddress = false;       // permits addresses outside 127.0.0.0/8
     std::uint32_t headTimeoutMs = 5000; // the whole request head must arrive in this time
+    bool keepAlive = false;             // answers leave the connection open for the client to close
 
     // Identity shown on /admin/advanced.
     std::string productName = "TOV-2000";
