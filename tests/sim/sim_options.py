@@ -29,7 +29,8 @@ class CommandLine(unittest.TestCase):
                   "fault-drop-oack-ack", "fault-duplicate-acks", "fault-oack-error",
                   "fault-stray-datagram", "fault-repeat-rrq", "fault-wrong-name-first",
                   "fault-never-return", "fault-close", "fault-hang", "fault-404",
-                  "fault-401-no-nonce", "fault-no-serial", "keep-alive", "help"}
+                  "fault-401-no-nonce", "fault-no-serial", "keep-alive",
+                  "fault-upgrade-unanswered", "help"}
         self.assertLessEqual(wanted, listed)
 
     def test_bad_options_exit_2_with_a_message(self):
@@ -38,7 +39,8 @@ class CommandLine(unittest.TestCase):
                  ["--qop", 'au"th'], ["--realm", ""], ["--user", "a\\b"], ["--no-such"],
                  ["--fault-close", "0"], ["--fault-close", "1,,2"], ["--fault-hang", "some"],
                  ["--restart-ms", "-1"], ["--tftp-no-options=1"], ["stray"],
-                 ["--fault-drop-ack", "65536"], ["--keep-alive=1"]]
+                 ["--fault-drop-ack", "65536"], ["--keep-alive=1"],
+                 ["--fault-upgrade-unanswered=yes"]]
         for args in cases:
             with self.subTest(args=args):
                 out = run(*args)

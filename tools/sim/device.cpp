@@ -39,15 +39,30 @@ struct UpgradeResult {
     std::string version;
 };
 
-// An answered connection left open for the client to close (--keep-alive).
-struct OpenAnswer {
+// A connection the device keeps open after the request: answered (--keep-alive) or not
+// (--fault-upgrade-unanswered).
+struct OpenConnection {
     UniqueFd connection;
-    std::uint32_t n = 0; // the request's number
-    Clock::time_point answeredAt;
+    std::uint32_t n = 0;     // the request's number
+    Clock::time_point since; // when it was answered, or read when it stays unanswered
+    bool clientLeft = false; // an unanswered one stays open even then, and is polled no more
 };
 
 long long millisecondsSince(Clock::time_point then) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - then).count();
+}
+
+// Reads what the client sent on a connection the device keeps open: true once it has closed (or
+// reset) it. Bytes sent meanwhile are logged and left unserved.
+bool clientLeft(const OpenConnection& c, bool& reset) {
+    char scratch[512];
+    const ssize_t got = ::recv(c.connection.get(), scratch, sizeof scratch, MSG_DONTWAIT);
+    if (got > 0)
+        logEvent(Event("http_bytes_unserved").number("n", c.n).number("len", got));
+    if (got > 0 || (got < 0 && (errno == EAGAIN || errno == EINTR)))
+        return false;
+    reset = got < 0;
+    return true;
 }
 
 bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
@@ -82,6 +97,7 @@ class Device {
     int pollTimeout() const;
     void checkHeld(std::span<const pollfd> fds);
     void checkKeptOpen(std::span<const pollfd> fds);
+    void checkUnanswered(std::span<const pollfd> fds);
     void closeKeptOpen(std::size_t i, const char* why);
     void closeExpiredKeptOpen();
 
@@ -91,7 +107,8 @@ class Device {
     UniqueFd listener_;
     UniqueFd wake_{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::vector<UniqueFd> held_;
-    std::vector<OpenAnswer> keptOpen_;
+    std::vector<OpenConnection> keptOpen_;
+    std::vector<OpenConnection> unanswered_; // never closed before the process ends
     std::thread worker_;
     std::atomic<bool> workerStop_{false};
     std::mutex resultMutex_;
@@ -142,6 +159,11 @@ void Device::acceptConnection() {
         formatIpv4(ntohl(a.sin_addr.s_addr)) + ":" + std::to_string(ntohs(a.sin_port));
     web_.upgradeBusy = worker_.joinable();
     const ServeResult served = serveConnection(web_, connection.get(), peer);
+    if (served.hold && served.upgrade) {
+        unanswered_.push_back({std::move(connection), served.n, Clock::now()});
+        startUpgrade(*served.upgrade);
+        return;
+    }
     if (served.hold) {
         held_.push_back(std::move(connection));
         return;
@@ -243,7 +265,7 @@ int Device::pollTimeout() const {
     if (restarting_ && !o_.neverReturn)
         until(restartEnd_);
     for (const auto& k : keptOpen_)
-        until(k.answeredAt + kKeepOpenLimit);
+        until(k.since + kKeepOpenLimit);
     return static_cast<int>(timeout.count());
 }
 
@@ -264,35 +286,46 @@ void Device::checkKeptOpen(std::span<const pollfd> fds) {
     for (std::size_t i = fds.size(); i-- > 0;) {
         if (fds[i].revents == 0)
             continue;
-        OpenAnswer& k = keptOpen_[i];
-        char scratch[512];
-        const ssize_t got = ::recv(k.connection.get(), scratch, sizeof scratch, MSG_DONTWAIT);
-        if (got < 0 && (errno == EAGAIN || errno == EINTR))
+        const OpenConnection& k = keptOpen_[i];
+        bool reset = false;
+        if (!clientLeft(k, reset))
             continue;
-        if (got > 0) {
-            logEvent(Event("http_bytes_after_answer").number("n", k.n).number("len", got));
-            continue;
-        }
         logEvent(Event("http_client_closed")
                      .number("n", k.n)
-                     .number("after_ms", millisecondsSince(k.answeredAt))
-                     .flag("reset", got < 0));
+                     .number("after_ms", millisecondsSince(k.since))
+                     .flag("reset", reset));
         keptOpen_.erase(keptOpen_.begin() + static_cast<std::ptrdiff_t>(i));
     }
 }
 
+// The unanswered upgrade request's connection: the device never closes it, even when the client
+// has given up; the client's leaving is what a test looks for.
+void Device::checkUnanswered(std::span<const pollfd> fds) {
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+        OpenConnection& u = unanswered_[i];
+        bool reset = false;
+        if (fds[i].revents == 0 || !clientLeft(u, reset))
+            continue;
+        u.clientLeft = true;
+        logEvent(Event("unanswered_client_closed")
+                     .number("n", u.n)
+                     .number("after_ms", millisecondsSince(u.since))
+                     .flag("reset", reset));
+    }
+}
+
 void Device::closeKeptOpen(std::size_t i, const char* why) {
-    const OpenAnswer& k = keptOpen_[i];
+    const OpenConnection& k = keptOpen_[i];
     logEvent(Event("http_device_closed")
                  .number("n", k.n)
-                 .number("after_ms", millisecondsSince(k.answeredAt))
+                 .number("after_ms", millisecondsSince(k.since))
                  .text("why", why));
     keptOpen_.erase(keptOpen_.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
 void Device::closeExpiredKeptOpen() {
     for (std::size_t i = keptOpen_.size(); i-- > 0;)
-        if (Clock::now() >= keptOpen_[i].answeredAt + kKeepOpenLimit)
+        if (Clock::now() >= keptOpen_[i].since + kKeepOpenLimit)
             closeKeptOpen(i, "not closed by the client within 60 s");
 }
 
@@ -311,6 +344,8 @@ int Device::run() {
             fds.push_back({h.get(), POLLIN, 0});
         for (const auto& k : keptOpen_)
             fds.push_back({k.connection.get(), POLLIN, 0});
+        for (const auto& u : unanswered_)
+            fds.push_back({u.clientLeft ? -1 : u.connection.get(), POLLIN, 0});
         if (::poll(fds.data(), fds.size(), pollTimeout()) < 0 && errno != EINTR)
             break;
         if (fds[0].revents != 0) {
@@ -323,8 +358,10 @@ int Device::run() {
         const std::span<const pollfd> polled(fds);
         const auto heldPolled = polled.subspan(3, held_.size());
         const auto keptOpenPolled = polled.subspan(3 + held_.size(), keptOpen_.size());
+        const auto unansweredPolled = polled.subspan(3 + held_.size() + keptOpen_.size());
         checkHeld(heldPolled);
         checkKeptOpen(keptOpenPolled);
+        checkUnanswered(unansweredPolled);
         if (fds[1].revents != 0)
             finishUpgrade();
         if (listener_.valid() && fds[2].revents != 0)

@@ -190,11 +190,16 @@ ServeResult serveRequest(WebState& web, Reply& reply, const std::string& peer) {
                      .text("server", formatIpv4(source->server))
                      .number("port", source->port)
                      .text("file", source->fileName));
+        result.upgrade = source;
+        if (o.upgradeUnanswered) {
+            logEvent(Event("fault").text("kind", "upgrade-unanswered").number("n", n));
+            result.hold = true;
+            return result;
+        }
         answer(reply, 200, "OK", "",
                simplePage("Firmware Upgrade", "Fetching " + source->fileName + " from " +
                                                   formatIpv4(source->server) + ":" +
                                                   std::to_string(source->port) + "."));
-        result.upgrade = source;
         return result;
     }
     answerPage(reply, 404, "Not Found", "The page does not exist.");

@@ -172,6 +172,10 @@ const std::vector<OptionSpec>& optionTable() {
          flagInto(&SimOptions::wrongNameFirst)},
         {"fault-never-return", nullptr, "the web server never comes back after an upgrade",
          flagInto(&SimOptions::neverReturn)},
+        {"fault-upgrade-unanswered", nullptr,
+         "carry out the upgrade request but never answer it nor close its connection, not even "
+         "across the restart",
+         flagInto(&SimOptions::upgradeUnanswered)},
         {"fault-close", "LIST", "close HTTP requests LIST (1,2 or all) without answering",
          listInto(&SimOptions::closeWithoutAnswer)},
         {"fault-hang", "LIST", "accept HTTP requests LIST and never answer",

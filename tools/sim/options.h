@@ -60,6 +60,7 @@ struct SimOptions {
     std::uint32_t repeatRrqAfterBlock = 0; // the RRQ again, same port, after this block
     bool wrongNameFirst = false;           // first an RRQ for a wrong file name
     bool neverReturn = false;              // the web server stays down after the upgrade
+    bool upgradeUnanswered = false;        // act on the upgrade request, never answer or close it
     FaultList closeWithoutAnswer;          // HTTP request numbers
     FaultList neverAnswer;
     FaultList notFound;
