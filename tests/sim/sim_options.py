@@ -30,7 +30,7 @@ class CommandLine(unittest.TestCase):
                   "fault-stray-datagram", "fault-repeat-rrq", "fault-wrong-name-first",
                   "fault-never-return", "fault-close", "fault-hang", "fault-404",
                   "fault-401-no-nonce", "fault-no-serial", "keep-alive",
-                  "fault-upgrade-unanswered", "help"}
+                  "fault-upgrade-unanswered", "fault-no-page-from", "help"}
         self.assertLessEqual(wanted, listed)
 
     def test_bad_options_exit_2_with_a_message(self):
@@ -40,7 +40,8 @@ class CommandLine(unittest.TestCase):
                  ["--fault-close", "0"], ["--fault-close", "1,,2"], ["--fault-hang", "some"],
                  ["--restart-ms", "-1"], ["--tftp-no-options=1"], ["stray"],
                  ["--fault-drop-ack", "65536"], ["--keep-alive=1"],
-                 ["--fault-upgrade-unanswered=yes"]]
+                 ["--fault-upgrade-unanswered=yes"], ["--fault-no-page-from", "0"],
+                 ["--fault-no-page-from", "2x"]]
         for args in cases:
             with self.subTest(args=args):
                 out = run(*args)

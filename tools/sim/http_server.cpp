@@ -160,6 +160,12 @@ ServeResult serveRequest(WebState& web, Reply& reply, const std::string& peer) {
         }
     }
 
+    if (path == "/admin/advanced" && o.noPageFrom != 0 && n >= o.noPageFrom) {
+        // Not counted as an information page: it carries no information.
+        logEvent(Event("fault").text("kind", "no-page").number("n", n));
+        answer(reply, 200, "OK", "", unlabelledPage());
+        return result;
+    }
     if (path == "/admin/advanced") {
         const std::uint32_t page = ++web.infoPages;
         const bool withSerial = !o.pageWithoutSerial.contains(page);

@@ -188,6 +188,9 @@ const std::vector<OptionSpec>& optionTable() {
          listInto(&SimOptions::challengeWithoutNonce)},
         {"fault-no-serial", "LIST", "serve information pages LIST without the Serial Number label",
          listInto(&SimOptions::pageWithoutSerial)},
+        {"fault-no-page-from", "N",
+         "from HTTP request N on, answer /admin/advanced with a page without any of its labels",
+         numberInto(&SimOptions::noPageFrom, 1, 1000000)},
     };
     return table;
 }

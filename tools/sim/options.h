@@ -65,7 +65,8 @@ struct SimOptions {
     FaultList neverAnswer;
     FaultList notFound;
     FaultList challengeWithoutNonce;
-    FaultList pageWithoutSerial; // numbers of served information pages
+    FaultList pageWithoutSerial;  // numbers of served information pages
+    std::uint32_t noPageFrom = 0; // from this HTTP request on, information pages lack every label
 };
 
 // Outcome of parsing: options, or a help request, or an error text (exit status 2).

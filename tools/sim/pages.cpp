@@ -61,6 +61,11 @@ std::string advancedPage(const DeviceIdentity& id, bool withSerialNumber) {
     return page;
 }
 
+std::string unlabelledPage() {
+    return simplePage("TOV Telephone Adapter - Advanced",
+                      "The device information is not available at the moment.");
+}
+
 std::string simplePage(std::string_view title, std::string_view message) {
     return "<html>\n<head><title>" + escapeHtml(title) + "</title></head>\n<body>\n<h2>" +
            escapeHtml(title) + "</h2>\n<p>" + escapeHtml(message) + "</p>\n</body>\n</html>\n";

@@ -18,4 +18,6 @@ std::string httpResponse(int status, std::string_view reason, std::string_view e
 
 // /admin/advanced: each label in its own cell, its value in the next cell.
 std::string advancedPage(const DeviceIdentity& identity, bool withSerialNumber);
+// /admin/advanced as a device in trouble might serve it: a page, but none of the five labels.
+std::string unlabelledPage();
 std::string simplePage(std::string_view title, std::string_view message);
