@@ -184,7 +184,13 @@ UpgradeResult Device::upgradeWork(const UpgradeSource& source) {
     r.transferComplete = outcome.complete;
     if (!outcome.complete)
         return r;
-    const ImageVerdict verdict = checkImage(outcome.image, outcome.tsize);
+    ImageVerdict verdict = checkImage(outcome.image, outcome.tsize);
+    if (o_.keepOldVersion) {
+        // A device that turns down a good image: nothing installed, the old version stays.
+        logEvent(Event("fault").text("kind", "keep-old-version"));
+        if (verdict.accepted)
+            verdict = {false, "refused by fault", verdict.version};
+    }
     Event e("image_check");
     e.flag("accepted", verdict.accepted)
         .text("reason", verdict.reason)
@@ -192,7 +198,7 @@ UpgradeResult Device::upgradeWork(const UpgradeSource& source) {
         .number("tsize", outcome.tsize ? static_cast<long>(*outcome.tsize) : -1)
         .text("version", verdict.version);
     if (!o_.imageOut.empty()) {
-        const bool stored = writeFileAtomically(o_.imageOut, outcome.image);
+        const bool stored = !o_.keepOldVersion && writeFileAtomically(o_.imageOut, outcome.image);
         e.text("stored", stored ? o_.imageOut : "");
     }
     logEvent(e);

@@ -176,6 +176,9 @@ const std::vector<OptionSpec>& optionTable() {
          "carry out the upgrade request but never answer it nor close its connection, not even "
          "across the restart",
          flagInto(&SimOptions::upgradeUnanswered)},
+        {"fault-keep-old-version", nullptr,
+         "refuse every received image: store nothing, restart, report the old version",
+         flagInto(&SimOptions::keepOldVersion)},
         {"fault-close", "LIST", "close HTTP requests LIST (1,2 or all) without answering",
          listInto(&SimOptions::closeWithoutAnswer)},
         {"fault-hang", "LIST", "accept HTTP requests LIST and never answer",

@@ -61,6 +61,7 @@ struct SimOptions {
     bool wrongNameFirst = false;           // first an RRQ for a wrong file name
     bool neverReturn = false;              // the web server stays down after the upgrade
     bool upgradeUnanswered = false;        // act on the upgrade request, never answer or close it
+    bool keepOldVersion = false;           // refuse every complete image: store and install nothing
     FaultList closeWithoutAnswer;          // HTTP request numbers
     FaultList neverAnswer;
     FaultList notFound;
