@@ -31,7 +31,7 @@ class CommandLine(unittest.TestCase):
                   "fault-never-return", "fault-close", "fault-hang", "fault-404",
                   "fault-401-no-nonce", "fault-no-serial", "keep-alive",
                   "fault-upgrade-unanswered", "fault-no-page-from",
-                  "fault-keep-old-version", "help"}
+                  "fault-keep-old-version", "fault-challenge-crlf", "help"}
         self.assertLessEqual(wanted, listed)
 
     def test_bad_options_exit_2_with_a_message(self):
@@ -42,7 +42,8 @@ class CommandLine(unittest.TestCase):
                  ["--restart-ms", "-1"], ["--tftp-no-options=1"], ["stray"],
                  ["--fault-drop-ack", "65536"], ["--keep-alive=1"],
                  ["--fault-upgrade-unanswered=yes"], ["--fault-no-page-from", "0"],
-                 ["--fault-no-page-from", "2x"], ["--fault-keep-old-version=1"]]
+                 ["--fault-no-page-from", "2x"], ["--fault-keep-old-version=1"],
+                 ["--fault-challenge-crlf=yes"]]
         for args in cases:
             with self.subTest(args=args):
                 out = run(*args)

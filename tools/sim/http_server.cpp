@@ -45,6 +45,8 @@ void answerPage(Reply& reply, int status, std::string_view reason, std::string_v
 }
 
 void challenge(WebState& web, Reply& reply, bool withNonce) {
+    if (withNonce && web.options.challengeCrlf)
+        logEvent(Event("fault").text("kind", "challenge-crlf").number("n", reply.n));
     const std::string header =
         "WWW-Authenticate: " + challengeValue(web.options, web.auth, withNonce) + "\r\n";
     answer(reply, 401, "Unauthorized", header,
@@ -60,6 +62,35 @@ Event requestEvent(std::uint32_t n, const HttpRequest& request) {
         .text("request_line", request.requestLine)
         .texts("headers", lines)
         .flag("program_form", isProgramForm(request));
+}
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (lowerAscii(text[i]) != lowerAscii(prefix[i]))
+            return false;
+    return true;
+}
+
+// --fault-challenge-crlf: the lines of a request head that came from the text injected into the
+// nonce, as a client that copied the nonce whole sends them. Cut at every CR and every LF, so they
+// are found even in a head the strict parser refuses.
+void logInjectedLines(std::uint32_t n, std::string_view head) {
+    while (!head.empty()) {
+        const auto end = head.find_first_of("\r\n");
+        std::string_view line = head.substr(0, end);
+        head.remove_prefix(end == std::string_view::npos ? head.size() : end + 1);
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        for (std::string_view name : kInjectedHeaderNames)
+            if (startsWithIgnoringCase(line, name))
+                logEvent(Event("injected_header").number("n", n).text("line", line));
+    }
 }
 
 bool isProtected(std::string_view path) {
@@ -108,6 +139,8 @@ ServeResult serveRequest(WebState& web, Reply& reply, const std::string& peer) {
         logEvent(Event("http_bad_request").number("n", n).text("why", "closed before the head"));
         return result;
     }
+    if (o.challengeCrlf)
+        logInjectedLines(n, head);
     std::string why;
     const auto request = parseRequestHead(head, why);
     if (!request) {

@@ -189,6 +189,10 @@ const std::vector<OptionSpec>& optionTable() {
          "answer HTTP requests LIST with a 401 whose challenge "
          "has no nonce",
          listInto(&SimOptions::challengeWithoutNonce)},
+        {"fault-challenge-crlf", nullptr,
+         "put CR LF and two header lines (X-Injected, X-Other) inside the challenge's nonce; "
+         "the nonce checked is the part before the CR",
+         flagInto(&SimOptions::challengeCrlf)},
         {"fault-no-serial", "LIST", "serve information pages LIST without the Serial Number label",
          listInto(&SimOptions::pageWithoutSerial)},
         {"fault-no-page-from", "N",

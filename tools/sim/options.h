@@ -62,6 +62,7 @@ struct SimOptions {
     bool neverReturn = false;              // the web server stays down after the upgrade
     bool upgradeUnanswered = false;        // act on the upgrade request, never answer or close it
     bool keepOldVersion = false;           // refuse every complete image: store and install nothing
+    bool challengeCrlf = false;            // header lines injected into the challenge's nonce
     FaultList closeWithoutAnswer;          // HTTP request numbers
     FaultList neverAnswer;
     FaultList notFound;
