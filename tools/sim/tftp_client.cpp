@@ -2,45 +2,18 @@
 // lock-step, resend of the last packet after the client's own time-out.
 #include "tftp_client.h"
 
-#include <arpa/inet.h>
 #include <chrono>
-#include <netinet/in.h>
 #include <poll.h>
 #include <set>
-#include <sys/socket.h>
 
 #include "event_log.h"
 #include "tftp_packet.h"
+#include "udp.h"
 #include "unique_fd.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Endpoint {
-    std::uint32_t address = 0; // host byte order
-    std::uint16_t port = 0;
-    std::string text() const { return formatIpv4(address) + ":" + std::to_string(port); }
-};
-
-const char* opcodeName(std::uint16_t op) {
-    switch (op) {
-    case kRrq:
-        return "RRQ";
-    case kWrq:
-        return "WRQ";
-    case kData:
-        return "DATA";
-    case kAck:
-        return "ACK";
-    case kError:
-        return "ERROR";
-    case kOack:
-        return "OACK";
-    default:
-        return "unknown";
-    }
-}
 
 Event packetEvent(const char* name, std::span<const std::uint8_t> p, const Endpoint& peer,
                   const char* peerKey) {
@@ -55,30 +28,12 @@ Event packetEvent(const char* name, std::span<const std::uint8_t> p, const Endpo
     return e;
 }
 
-UniqueFd openUdp(std::uint32_t localAddress) {
-    UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    if (!fd.valid())
-        return fd;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(localAddress);
-    a.sin_port = 0;
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
-        fd.reset();
-    return fd;
-}
-
 void sendTo(int fd, const Packet& p, const Endpoint& to, const char* why = nullptr) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(to.address);
-    a.sin_port = htons(to.port);
-    const ssize_t sent =
-        ::sendto(fd, p.data(), p.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    const bool sent = sendDatagram(fd, p, to);
     Event e = packetEvent("tftp_send", p, to, "to");
     if (why != nullptr)
         e.text("why", why);
-    if (sent != static_cast<ssize_t>(p.size()))
+    if (!sent)
         e.flag("send_failed", true);
     logEvent(e);
 }
@@ -137,14 +92,10 @@ Transfer::Wait Transfer::receive(int fd, Clock::time_point deadline, Endpoint& f
         // Short slices so that a stop request is seen quickly.
         if (::poll(&p, 1, static_cast<int>(std::min<long long>(left, 50))) <= 0)
             continue;
-        sockaddr_in a{};
-        socklen_t length = sizeof a;
-        const ssize_t n = ::recvfrom(fd, buffer_.data(), buffer_.size(), 0,
-                                     reinterpret_cast<sockaddr*>(&a), &length);
-        if (n < 0)
+        const auto n = receiveDatagram(fd, buffer_, from, 0);
+        if (!n)
             continue; // for example a port-unreachable report from an earlier send
-        from = {ntohl(a.sin_addr.s_addr), ntohs(a.sin_port)};
-        received_ = static_cast<std::size_t>(n);
+        received_ = *n;
         return Wait::packet;
     }
 }
