@@ -31,7 +31,9 @@ class CommandLine(unittest.TestCase):
                   "fault-never-return", "fault-close", "fault-hang", "fault-404",
                   "fault-401-no-nonce", "fault-no-serial", "keep-alive",
                   "fault-upgrade-unanswered", "fault-no-page-from",
-                  "fault-keep-old-version", "fault-challenge-crlf", "help"}
+                  "fault-keep-old-version", "fault-challenge-crlf",
+                  "fault-hijacker", "fault-flood-after-block", "fault-flood-ms",
+                  "fault-flood-while-waiting", "help"}
         self.assertLessEqual(wanted, listed)
 
     def test_bad_options_exit_2_with_a_message(self):
@@ -43,7 +45,11 @@ class CommandLine(unittest.TestCase):
                  ["--fault-drop-ack", "65536"], ["--keep-alive=1"],
                  ["--fault-upgrade-unanswered=yes"], ["--fault-no-page-from", "0"],
                  ["--fault-no-page-from", "2x"], ["--fault-keep-old-version=1"],
-                 ["--fault-challenge-crlf=yes"]]
+                 ["--fault-challenge-crlf=yes"], ["--fault-hijacker", "10.0.0.9"],
+                 ["--fault-hijacker", "127.0.0.2"], ["--fault-hijacker", "127.0.0.0"],
+                 ["--fault-hijacker"], ["--fault-flood-after-block", "0"],
+                 ["--fault-flood-after-block", "65536"], ["--fault-flood-ms", "0"],
+                 ["--fault-flood-while-waiting", "1s"]]
         for args in cases:
             with self.subTest(args=args):
                 out = run(*args)

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "event_log.h"
+#include "hostile.h"
 #include "http_server.h"
 #include "image_check.h"
 #include "tftp_client.h"
@@ -79,7 +80,7 @@ bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t
 
 class Device {
   public:
-    Device(const SimOptions& o, int signalFd) : o_(o), signalFd_(signalFd), web_(o) {
+    Device(const SimOptions& o, int signalFd) : o_(o), signalFd_(signalFd), web_(o), hostile_(o) {
         web_.identity = {o.productName, o.macAddress, o.softwareVersion, o.hardwareVersion,
                          o.serialNumber};
     }
@@ -104,6 +105,7 @@ class Device {
     const SimOptions& o_;
     int signalFd_;
     WebState web_;
+    HostileHosts hostile_;
     UniqueFd listener_;
     UniqueFd wake_{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::vector<UniqueFd> held_;
@@ -180,7 +182,13 @@ void Device::acceptConnection() {
 
 UpgradeResult Device::upgradeWork(const UpgradeSource& source) {
     UpgradeResult r;
-    TransferOutcome outcome = runTftpTransfer(o_, source, workerStop_);
+    hostile_.beforeRequest(source);
+    if (workerStop_) // the device ended while the hostile hosts had their turn
+        return r;
+    const TransferWatch watch{[this](const Endpoint& serverPort, std::uint16_t block) {
+        hostile_.blockAcknowledged(serverPort, block);
+    }};
+    TransferOutcome outcome = runTftpTransfer(o_, source, workerStop_, watch);
     r.transferComplete = outcome.complete;
     if (!outcome.complete)
         return r;
@@ -376,6 +384,8 @@ int Device::run() {
         if (restarting_ && !o_.neverReturn && Clock::now() >= restartEnd_)
             endRestart();
     }
+    workerStop_ = true; // first, so that the worker starts nothing new once the hosts are gone
+    hostile_.stop();
     stopWorker();
     logEvent(Event("stopped"));
     return 0;

@@ -170,6 +170,28 @@ const std::vector<OptionSpec>& optionTable() {
         {"fault-wrong-name-first", nullptr,
          "first request the file name with its letter case swapped, from another port",
          flagInto(&SimOptions::wrongNameFirst)},
+        {"fault-hijacker", "A.B.C.D",
+         "a hostile host at this 127.x address: on each upgrade it requests /tov0.bin to "
+         "/tov7fff.bin before the device does, then takes whatever it is served",
+         [](SimOptions& o, std::string_view v) {
+             // One loopback host whatever --allow-any-address says: a second host beside the
+             // device, never anywhere off this machine.
+             const auto a = parseIpv4(v);
+             if (!a || (*a >> 24) != 127 || *a == 0x7f000000 || *a == 0x7fffffff)
+                 return false;
+             o.hijacker = *a;
+             return true;
+         }},
+        {"fault-flood-after-block", "K",
+         "after DATA block K, junk to the server's transfer port from the device's address "
+         "(another port) and the hijacker's (or 127.0.0.9) for --fault-flood-ms",
+         numberInto(&SimOptions::floodAfterBlock, 1, 65535)},
+        {"fault-flood-ms", "MS", "length of the flood after block K (1000)",
+         numberInto(&SimOptions::floodMs, 1, 600000)},
+        {"fault-flood-while-waiting", "MS",
+         "the same junk to the server's port for MS right after the upgrade request, before the "
+         "device's RRQ",
+         numberInto(&SimOptions::floodWhileWaitingMs, 1, 600000)},
         {"fault-never-return", nullptr, "the web server never comes back after an upgrade",
          flagInto(&SimOptions::neverReturn)},
         {"fault-upgrade-unanswered", nullptr,
@@ -281,6 +303,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     }
     if (options.address == 0) {
         result.error = "--address must name one address";
+        return result;
+    }
+    if (options.hijacker != 0 && options.hijacker == options.address) {
+        result.error = "--fault-hijacker must be another host than --address";
         return result;
     }
     result.options = options;

@@ -59,6 +59,10 @@ struct SimOptions {
     std::uint32_t strayAfterBlock = 0; // a stray ACK from another port after this block
     std::uint32_t repeatRrqAfterBlock = 0; // the RRQ again, same port, after this block
     bool wrongNameFirst = false;           // first an RRQ for a wrong file name
+    std::uint32_t hijacker = 0;            // a hostile host's 127.x address (0: none)
+    std::uint32_t floodAfterBlock = 0;     // junk to the server's transfer port after this block
+    std::uint32_t floodMs = 1000;          // for this long
+    std::uint32_t floodWhileWaitingMs = 0; // junk to the server's port before the device's RRQ
     bool neverReturn = false;              // the web server stays down after the upgrade
     bool upgradeUnanswered = false;        // act on the upgrade request, never answer or close it
     bool keepOldVersion = false;           // refuse every complete image: store and install nothing

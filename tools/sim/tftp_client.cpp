@@ -15,19 +15,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Event packetEvent(const char* name, std::span<const std::uint8_t> p, const Endpoint& peer,
-                  const char* peerKey) {
-    const std::uint16_t op = readBe16(p, 0);
-    Event e(name);
-    e.text("op", opcodeName(op)).number("opcode", op).number("len", static_cast<int>(p.size()));
-    if ((op == kData || op == kAck) && p.size() >= 4)
-        e.number("block", readBe16(p, 2));
-    if (op == kError && p.size() >= 4)
-        e.number("code", readBe16(p, 2)).text("message", errorMessage(p));
-    e.text(peerKey, peer.text());
-    return e;
-}
-
 void sendTo(int fd, const Packet& p, const Endpoint& to, const char* why = nullptr) {
     const bool sent = sendDatagram(fd, p, to);
     Event e = packetEvent("tftp_send", p, to, "to");
@@ -40,8 +27,9 @@ void sendTo(int fd, const Packet& p, const Endpoint& to, const char* why = nullp
 
 class Transfer {
   public:
-    Transfer(const SimOptions& o, const UpgradeSource& s, const std::atomic<bool>& stop)
-        : o_(o), source_(s), stop_(stop), server_{s.server, s.port} {}
+    Transfer(const SimOptions& o, const UpgradeSource& s, const std::atomic<bool>& stop,
+             const TransferWatch& watch)
+        : o_(o), source_(s), stop_(stop), watch_(watch), server_{s.server, s.port} {}
 
     TransferOutcome run();
 
@@ -64,6 +52,7 @@ class Transfer {
     const SimOptions& o_;
     const UpgradeSource& source_;
     const std::atomic<bool>& stop_;
+    const TransferWatch& watch_;
     Endpoint server_; // where the RRQ goes
     Endpoint peer_;   // the server's transfer identifier, known from its first answer
     bool peerKnown_ = false;
@@ -260,6 +249,8 @@ bool Transfer::onData(std::span<const std::uint8_t> p, bool& finished) {
     restartTimer();
     sendAck(block);
     afterAckFaults(block);
+    if (watch_.blockAcknowledged)
+        watch_.blockAcknowledged(peer_, block);
     finished = payload < kBlockSize;
     return true;
 }
@@ -357,9 +348,22 @@ TransferOutcome Transfer::run() {
 
 } // namespace
 
+Event packetEvent(const char* name, std::span<const std::uint8_t> p, const Endpoint& peer,
+                  const char* peerKey) {
+    const std::uint16_t op = readBe16(p, 0);
+    Event e(name);
+    e.text("op", opcodeName(op)).number("opcode", op).number("len", static_cast<int>(p.size()));
+    if ((op == kData || op == kAck) && p.size() >= 4)
+        e.number("block", readBe16(p, 2));
+    if (op == kError && p.size() >= 4)
+        e.number("code", readBe16(p, 2)).text("message", errorMessage(p));
+    e.text(peerKey, peer.text());
+    return e;
+}
+
 TransferOutcome runTftpTransfer(const SimOptions& options, const UpgradeSource& source,
-                                const std::atomic<bool>& stop) {
-    Transfer transfer(options, source, stop);
+                                const std::atomic<bool>& stop, const TransferWatch& watch) {
+    Transfer transfer(options, source, stop, watch);
     TransferOutcome outcome = transfer.run();
     Event e("tftp_end");
     e.flag("complete", outcome.complete).number("bytes", static_cast<long>(outcome.image.size()));
