@@ -29,7 +29,11 @@ class CommandLine(unittest.TestCase):
                   "fault-drop-oack-ack", "fault-duplicate-acks", "fault-oack-error",
                   "fault-stray-datagram", "fault-repeat-rrq", "fault-wrong-name-first",
                   "fault-never-return", "fault-close", "fault-hang", "fault-404",
-                  "fault-401-no-nonce", "fault-no-serial", "help"}
+                  "fault-401-no-nonce", "fault-no-serial", "keep-alive",
+                  "fault-upgrade-unanswered", "fault-no-page-from",
+                  "fault-keep-old-version", "fault-challenge-crlf",
+                  "fault-hijacker", "fault-flood-after-block", "fault-flood-ms",
+                  "fault-flood-while-waiting", "help"}
         self.assertLessEqual(wanted, listed)
 
     def test_bad_options_exit_2_with_a_message(self):
@@ -38,7 +42,14 @@ class CommandLine(unittest.TestCase):
                  ["--qop", 'au"th'], ["--realm", ""], ["--user", "a\\b"], ["--no-such"],
                  ["--fault-close", "0"], ["--fault-close", "1,,2"], ["--fault-hang", "some"],
                  ["--restart-ms", "-1"], ["--tftp-no-options=1"], ["stray"],
-                 ["--fault-drop-ack", "65536"]]
+                 ["--fault-drop-ack", "65536"], ["--keep-alive=1"],
+                 ["--fault-upgrade-unanswered=yes"], ["--fault-no-page-from", "0"],
+                 ["--fault-no-page-from", "2x"], ["--fault-keep-old-version=1"],
+                 ["--fault-challenge-crlf=yes"], ["--fault-hijacker", "10.0.0.9"],
+                 ["--fault-hijacker", "127.0.0.2"], ["--fault-hijacker", "127.0.0.0"],
+                 ["--fault-hijacker"], ["--fault-flood-after-block", "0"],
+                 ["--fault-flood-after-block", "65536"], ["--fault-flood-ms", "0"],
+                 ["--fault-flood-while-waiting", "1s"]]
         for args in cases:
             with self.subTest(args=args):
                 out = run(*args)

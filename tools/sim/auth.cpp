@@ -273,8 +273,10 @@ void issueNonce(AuthState& state, const SimOptions& options, bool boot) {
 
 std::string challengeValue(const SimOptions& o, const AuthState& s, bool withNonce) {
     std::string v = "Digest realm=\"" + o.realm + "\"";
-    if (withNonce)
-        v += ", nonce=\"" + s.nonce + "\"";
+    if (withNonce) {
+        const std::string_view injected = o.challengeCrlf ? kInjectedNonceText : "";
+        v += ", nonce=\"" + s.nonce + std::string(injected) + "\"";
+    }
     if (!o.qop.empty())
         v += ", qop=\"" + o.qop + "\"";
     if (!o.algorithm.empty())

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "http_request.h"
 #include "options.h"
@@ -15,10 +16,17 @@ struct AuthState {
     std::uint32_t acceptedUnderNonce = 0;
 };
 
+// --fault-challenge-crlf: text put inside the challenge's quoted nonce, after the real nonce, so
+// that a client copying the value whole writes these header lines into its next request. The
+// nonce the device checks stays the part before the CR.
+inline constexpr std::string_view kInjectedNonceText = "\r\nX-Injected: yes\r\nX-Other: 1";
+inline constexpr std::string_view kInjectedHeaderNames[] = {"X-Injected", "X-Other"};
+
 // A new nonce: the --nonce text at boot when given, otherwise 32 random hex digits.
 void issueNonce(AuthState& state, const SimOptions& options, bool boot);
 
-// The value of the WWW-Authenticate header: every parameter quoted.
+// The value of the WWW-Authenticate header: every parameter quoted; with --fault-challenge-crlf the
+// nonce carries kInjectedNonceText.
 std::string challengeValue(const SimOptions& options, const AuthState& state, bool withNonce);
 
 struct AuthVerdict {

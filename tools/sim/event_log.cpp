@@ -11,10 +11,8 @@ std::mutex logMutex;
 std::FILE* logFile = nullptr;
 const auto startTime = std::chrono::steady_clock::now();
 
-std::int64_t millisecondsSinceStart() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 startTime)
-        .count();
+std::chrono::steady_clock::duration sinceStart() {
+    return std::chrono::steady_clock::now() - startTime;
 }
 
 } // namespace
@@ -39,7 +37,11 @@ void appendJsonString(std::string& out, std::string_view bytes) {
 }
 
 Event::Event(std::string_view name) {
-    json_ = "{\"t\":" + std::to_string(millisecondsSinceStart());
+    // Both from one reading of the clock, so "us" refines "t" and never contradicts it.
+    using std::chrono::duration_cast;
+    const auto since = sinceStart();
+    json_ = "{\"t\":" + std::to_string(duration_cast<std::chrono::milliseconds>(since).count());
+    json_ += ",\"us\":" + std::to_string(duration_cast<std::chrono::microseconds>(since).count());
     text("event", name);
 }
 

@@ -22,22 +22,34 @@ bool sendAll(int socket, std::string_view bytes) {
     return true;
 }
 
-void answer(int socket, std::uint32_t n, int status, std::string_view reason,
-            std::string_view headers, std::string_view body) {
-    const bool sent = sendAll(socket, httpResponse(status, reason, headers, body));
-    logEvent(Event("http_response").number("n", n).number("status", status).flag("sent", sent));
+// The one answer a connection gets, and whether it went out whole.
+struct Reply {
+    int socket;
+    std::uint32_t n; // the request's number
+    bool keepOpen;   // --keep-alive: the answer must not announce a close
+    bool sent = false;
+};
+
+void answer(Reply& reply, int status, std::string_view reason, std::string_view headers,
+            std::string_view body) {
+    reply.sent = sendAll(reply.socket, httpResponse(status, reason, headers, body, reply.keepOpen));
+    logEvent(Event("http_response")
+                 .number("n", reply.n)
+                 .number("status", status)
+                 .flag("sent", reply.sent));
 }
 
-void answerPage(int socket, std::uint32_t n, int status, std::string_view reason,
-                std::string_view message) {
-    answer(socket, n, status, reason, "",
+void answerPage(Reply& reply, int status, std::string_view reason, std::string_view message) {
+    answer(reply, status, reason, "",
            simplePage(std::to_string(status) + " " + std::string(reason), message));
 }
 
-void challenge(WebState& web, int socket, std::uint32_t n, bool withNonce) {
+void challenge(WebState& web, Reply& reply, bool withNonce) {
+    if (withNonce && web.options.challengeCrlf)
+        logEvent(Event("fault").text("kind", "challenge-crlf").number("n", reply.n));
     const std::string header =
         "WWW-Authenticate: " + challengeValue(web.options, web.auth, withNonce) + "\r\n";
-    answer(socket, n, 401, "Unauthorized", header,
+    answer(reply, 401, "Unauthorized", header,
            simplePage("401 Unauthorized", "Authorization required."));
 }
 
@@ -50,6 +62,35 @@ Event requestEvent(std::uint32_t n, const HttpRequest& request) {
         .text("request_line", request.requestLine)
         .texts("headers", lines)
         .flag("program_form", isProgramForm(request));
+}
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (lowerAscii(text[i]) != lowerAscii(prefix[i]))
+            return false;
+    return true;
+}
+
+// --fault-challenge-crlf: the lines of a request head that came from the text injected into the
+// nonce, as a client that copied the nonce whole sends them. Cut at every CR and every LF, so they
+// are found even in a head the strict parser refuses.
+void logInjectedLines(std::uint32_t n, std::string_view head) {
+    while (!head.empty()) {
+        const auto end = head.find_first_of("\r\n");
+        std::string_view line = head.substr(0, end);
+        head.remove_prefix(end == std::string_view::npos ? head.size() : end + 1);
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        for (std::string_view name : kInjectedHeaderNames)
+            if (startsWithIgnoringCase(line, name))
+                logEvent(Event("injected_header").number("n", n).text("line", line));
+    }
 }
 
 bool isProtected(std::string_view path) {
@@ -73,9 +114,12 @@ void lingeringClose(int socket) {
     }
 }
 
-ServeResult serveConnection(WebState& web, int socket, const std::string& peer) {
+namespace {
+
+ServeResult serveRequest(WebState& web, Reply& reply, const std::string& peer) {
     const SimOptions& o = web.options;
-    const std::uint32_t n = ++web.requests;
+    const int socket = reply.socket;
+    const std::uint32_t n = reply.n;
     ServeResult result;
     logEvent(Event("http_connection").number("n", n).text("peer", peer));
 
@@ -85,21 +129,23 @@ ServeResult serveConnection(WebState& web, int socket, const std::string& peer) 
         break;
     case HeadStatus::tooLarge:
         logEvent(Event("http_bad_request").number("n", n).text("why", "request head over 8 KB"));
-        answerPage(socket, n, 431, "Request Header Fields Too Large", "Request head too large.");
+        answerPage(reply, 431, "Request Header Fields Too Large", "Request head too large.");
         return result;
     case HeadStatus::timedOut:
         logEvent(Event("http_bad_request").number("n", n).text("why", "request head time-out"));
-        answerPage(socket, n, 408, "Request Timeout", "Request head incomplete.");
+        answerPage(reply, 408, "Request Timeout", "Request head incomplete.");
         return result;
     case HeadStatus::closed:
         logEvent(Event("http_bad_request").number("n", n).text("why", "closed before the head"));
         return result;
     }
+    if (o.challengeCrlf)
+        logInjectedLines(n, head);
     std::string why;
     const auto request = parseRequestHead(head, why);
     if (!request) {
         logEvent(Event("http_bad_request").number("n", n).text("why", why).text("head", head));
-        answerPage(socket, n, 400, "Bad Request", why);
+        answerPage(reply, 400, "Bad Request", why);
         return result;
     }
     logEvent(requestEvent(n, *request));
@@ -114,12 +160,12 @@ ServeResult serveConnection(WebState& web, int socket, const std::string& peer) 
         return result;
     }
     if (request->method != "GET") {
-        answerPage(socket, n, 501, "Not Implemented", "Only GET is served.");
+        answerPage(reply, 501, "Not Implemented", "Only GET is served.");
         return result;
     }
     if (o.notFound.contains(n)) {
         logEvent(Event("fault").text("kind", "404").number("n", n));
-        answerPage(socket, n, 404, "Not Found", "The page does not exist.");
+        answerPage(reply, 404, "Not Found", "The page does not exist.");
         return result;
     }
     const auto question = request->target.find('?');
@@ -129,7 +175,7 @@ ServeResult serveConnection(WebState& web, int socket, const std::string& peer) 
 
     if (o.challengeWithoutNonce.contains(n)) {
         logEvent(Event("fault").text("kind", "401-no-nonce").number("n", n));
-        challenge(web, socket, n, false);
+        challenge(web, reply, false);
         return result;
     }
     if (isProtected(path) && !o.password.empty()) {
@@ -142,34 +188,40 @@ ServeResult serveConnection(WebState& web, int socket, const std::string& peer) 
                      .text("nonce", nonce)
                      .text("nc", verdict.nonceCount));
         if (!verdict.accepted) {
-            challenge(web, socket, n, true);
+            challenge(web, reply, true);
             return result;
         }
     }
 
+    if (path == "/admin/advanced" && o.noPageFrom != 0 && n >= o.noPageFrom) {
+        // Not counted as an information page: it carries no information.
+        logEvent(Event("fault").text("kind", "no-page").number("n", n));
+        answer(reply, 200, "OK", "", unlabelledPage());
+        return result;
+    }
     if (path == "/admin/advanced") {
         const std::uint32_t page = ++web.infoPages;
         const bool withSerial = !o.pageWithoutSerial.contains(page);
         if (!withSerial)
             logEvent(Event("fault").text("kind", "no-serial").number("page", page));
-        answer(socket, n, 200, "OK", "", advancedPage(web.identity, withSerial));
+        answer(reply, 200, "OK", "", advancedPage(web.identity, withSerial));
         return result;
     }
     if (path == "/admin/upgrade") {
         const auto source = parseUpgradeQuery(query);
         if (!source) {
             logEvent(Event("upgrade_refused").number("n", n).text("why", "malformed query"));
-            answerPage(socket, n, 400, "Bad Request", "Malformed upgrade request.");
+            answerPage(reply, 400, "Bad Request", "Malformed upgrade request.");
             return result;
         }
         if (!o.allowAnyAddress && (source->server >> 24) != 127) {
             logEvent(Event("upgrade_refused").number("n", n).text("why", "server off loopback"));
-            answerPage(socket, n, 400, "Bad Request", "TFTP server outside 127.0.0.0/8.");
+            answerPage(reply, 400, "Bad Request", "TFTP server outside 127.0.0.0/8.");
             return result;
         }
         if (web.upgradeBusy) {
             logEvent(Event("upgrade_refused").number("n", n).text("why", "upgrade in progress"));
-            answerPage(socket, n, 503, "Service Unavailable", "An upgrade is in progress.");
+            answerPage(reply, 503, "Service Unavailable", "An upgrade is in progress.");
             return result;
         }
         logEvent(Event("upgrade_request")
@@ -177,13 +229,28 @@ ServeResult serveConnection(WebState& web, int socket, const std::string& peer) 
                      .text("server", formatIpv4(source->server))
                      .number("port", source->port)
                      .text("file", source->fileName));
-        answer(socket, n, 200, "OK", "",
+        result.upgrade = source;
+        if (o.upgradeUnanswered) {
+            logEvent(Event("fault").text("kind", "upgrade-unanswered").number("n", n));
+            result.hold = true;
+            return result;
+        }
+        answer(reply, 200, "OK", "",
                simplePage("Firmware Upgrade", "Fetching " + source->fileName + " from " +
                                                   formatIpv4(source->server) + ":" +
                                                   std::to_string(source->port) + "."));
-        result.upgrade = source;
         return result;
     }
-    answerPage(socket, n, 404, "Not Found", "The page does not exist.");
+    answerPage(reply, 404, "Not Found", "The page does not exist.");
+    return result;
+}
+
+} // namespace
+
+ServeResult serveConnection(WebState& web, int socket, const std::string& peer) {
+    Reply reply{socket, ++web.requests, web.options.keepAlive};
+    ServeResult result = serveRequest(web, reply, peer);
+    result.n = reply.n;
+    result.answered = reply.sent;
     return result;
 }

@@ -20,7 +20,12 @@ struct WebState {
     bool upgradeBusy = false;
 };
 
+// What the device does next with the connection. Both hold and upgrade
+// (--fault-upgrade-unanswered): the transfer starts at once and the connection stays open until
+// the process ends, across the restart too.
 struct ServeResult {
+    std::uint32_t n = 0;                  // the request's number
+    bool answered = false;                // an answer went out whole
     bool hold = false;                    // keep the connection open without answering
     std::optional<UpgradeSource> upgrade; // start this transfer once the connection is closed
 };

@@ -101,6 +101,9 @@ const std::vector<OptionSpec>& optionTable() {
          flagInto(&SimOptions::allowAnyAddress)},
         {"head-timeout-ms", "MS", "time allowed for a whole request head (5000)",
          numberInto(&SimOptions::headTimeoutMs, 1, 600000)},
+        {"keep-alive", nullptr,
+         "leave each answered connection open until the client closes it (at most 60 s)",
+         flagInto(&SimOptions::keepAlive)},
         {"product-name", "TEXT", "Product Name (TOV-2000)",
          textInto(&SimOptions::productName, true)},
         {"mac", "TEXT", "MAC Address (00:0E:08:12:34:56)", textInto(&SimOptions::macAddress, true)},
@@ -167,8 +170,37 @@ const std::vector<OptionSpec>& optionTable() {
         {"fault-wrong-name-first", nullptr,
          "first request the file name with its letter case swapped, from another port",
          flagInto(&SimOptions::wrongNameFirst)},
+        {"fault-hijacker", "A.B.C.D",
+         "a hostile host at this 127.x address: on each upgrade it requests /tov0.bin to "
+         "/tov7fff.bin before the device does, then takes whatever it is served",
+         [](SimOptions& o, std::string_view v) {
+             // One loopback host whatever --allow-any-address says: a second host beside the
+             // device, never anywhere off this machine.
+             const auto a = parseIpv4(v);
+             if (!a || (*a >> 24) != 127 || *a == 0x7f000000 || *a == 0x7fffffff)
+                 return false;
+             o.hijacker = *a;
+             return true;
+         }},
+        {"fault-flood-after-block", "K",
+         "after DATA block K, junk to the server's transfer port from the device's address "
+         "(another port) and the hijacker's (or 127.0.0.9) for --fault-flood-ms",
+         numberInto(&SimOptions::floodAfterBlock, 1, 65535)},
+        {"fault-flood-ms", "MS", "length of the flood after block K (1000)",
+         numberInto(&SimOptions::floodMs, 1, 600000)},
+        {"fault-flood-while-waiting", "MS",
+         "the same junk to the server's port for MS right after the upgrade request, before the "
+         "device's RRQ",
+         numberInto(&SimOptions::floodWhileWaitingMs, 1, 600000)},
         {"fault-never-return", nullptr, "the web server never comes back after an upgrade",
          flagInto(&SimOptions::neverReturn)},
+        {"fault-upgrade-unanswered", nullptr,
+         "carry out the upgrade request but never answer it nor close its connection, not even "
+         "across the restart",
+         flagInto(&SimOptions::upgradeUnanswered)},
+        {"fault-keep-old-version", nullptr,
+         "refuse every received image: store nothing, restart, report the old version",
+         flagInto(&SimOptions::keepOldVersion)},
         {"fault-close", "LIST", "close HTTP requests LIST (1,2 or all) without answering",
          listInto(&SimOptions::closeWithoutAnswer)},
         {"fault-hang", "LIST", "accept HTTP requests LIST and never answer",
@@ -179,8 +211,15 @@ const std::vector<OptionSpec>& optionTable() {
          "answer HTTP requests LIST with a 401 whose challenge "
          "has no nonce",
          listInto(&SimOptions::challengeWithoutNonce)},
+        {"fault-challenge-crlf", nullptr,
+         "put CR LF and two header lines (X-Injected, X-Other) inside the challenge's nonce; "
+         "the nonce checked is the part before the CR",
+         flagInto(&SimOptions::challengeCrlf)},
         {"fault-no-serial", "LIST", "serve information pages LIST without the Serial Number label",
          listInto(&SimOptions::pageWithoutSerial)},
+        {"fault-no-page-from", "N",
+         "from HTTP request N on, answer /admin/advanced with a page without any of its labels",
+         numberInto(&SimOptions::noPageFrom, 1, 1000000)},
     };
     return table;
 }
@@ -264,6 +303,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     }
     if (options.address == 0) {
         result.error = "--address must name one address";
+        return result;
+    }
+    if (options.hijacker != 0 && options.hijacker == options.address) {
+        result.error = "--fault-hijacker must be another host than --address";
         return result;
     }
     result.options = options;

@@ -14,6 +14,7 @@ struct SimOptions {
     std::uint16_t port = 80;
     bool allowAnyAddress = false;       // permits addresses outside 127.0.0.0/8
     std::uint32_t headTimeoutMs = 5000; // the whole request head must arrive in this time
+    bool keepAlive = false;             // answers leave the connection open for the client to close
 
     // Identity shown on /admin/advanced.
     std::string productName = "TOV-2000";
@@ -58,12 +59,20 @@ struct SimOptions {
     std::uint32_t strayAfterBlock = 0; // a stray ACK from another port after this block
     std::uint32_t repeatRrqAfterBlock = 0; // the RRQ again, same port, after this block
     bool wrongNameFirst = false;           // first an RRQ for a wrong file name
+    std::uint32_t hijacker = 0;            // a hostile host's 127.x address (0: none)
+    std::uint32_t floodAfterBlock = 0;     // junk to the server's transfer port after this block
+    std::uint32_t floodMs = 1000;          // for this long
+    std::uint32_t floodWhileWaitingMs = 0; // junk to the server's port before the device's RRQ
     bool neverReturn = false;              // the web server stays down after the upgrade
+    bool upgradeUnanswered = false;        // act on the upgrade request, never answer or close it
+    bool keepOldVersion = false;           // refuse every complete image: store and install nothing
+    bool challengeCrlf = false;            // header lines injected into the challenge's nonce
     FaultList closeWithoutAnswer;          // HTTP request numbers
     FaultList neverAnswer;
     FaultList notFound;
     FaultList challengeWithoutNonce;
-    FaultList pageWithoutSerial; // numbers of served information pages
+    FaultList pageWithoutSerial;  // numbers of served information pages
+    std::uint32_t noPageFrom = 0; // from this HTTP request on, information pages lack every label
 };
 
 // Outcome of parsing: options, or a help request, or an error text (exit status 2).

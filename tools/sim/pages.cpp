@@ -25,13 +25,16 @@ std::string escapeHtml(std::string_view text) {
 }
 
 std::string httpResponse(int status, std::string_view reason, std::string_view extraHeaders,
-                         std::string_view body) {
+                         std::string_view body, bool keepOpen) {
     std::string r = "HTTP/1.1 " + std::to_string(status) + " " + std::string(reason) + "\r\n";
     r += "Server: TOV-httpd\r\n";
     r += extraHeaders;
     r += "Content-Type: text/html\r\n";
     r += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    r += "Connection: close\r\n\r\n";
+    // An HTTP/1.1 answer without "Connection: close" promises a connection that stays open.
+    if (!keepOpen)
+        r += "Connection: close\r\n";
+    r += "\r\n";
     r += body;
     return r;
 }
@@ -56,6 +59,11 @@ std::string advancedPage(const DeviceIdentity& id, bool withSerialNumber) {
         page += row("Serial Number:", id.serialNumber);
     page += "</table>\n</body>\n</html>\n";
     return page;
+}
+
+std::string unlabelledPage() {
+    return simplePage("TOV Telephone Adapter - Advanced",
+                      "The device information is not available at the moment.");
 }
 
 std::string simplePage(std::string_view title, std::string_view message) {

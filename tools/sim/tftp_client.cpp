@@ -2,91 +2,34 @@
 // lock-step, resend of the last packet after the client's own time-out.
 #include "tftp_client.h"
 
-#include <arpa/inet.h>
 #include <chrono>
-#include <netinet/in.h>
 #include <poll.h>
 #include <set>
-#include <sys/socket.h>
 
 #include "event_log.h"
 #include "tftp_packet.h"
+#include "udp.h"
 #include "unique_fd.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Endpoint {
-    std::uint32_t address = 0; // host byte order
-    std::uint16_t port = 0;
-    std::string text() const { return formatIpv4(address) + ":" + std::to_string(port); }
-};
-
-const char* opcodeName(std::uint16_t op) {
-    switch (op) {
-    case kRrq:
-        return "RRQ";
-    case kWrq:
-        return "WRQ";
-    case kData:
-        return "DATA";
-    case kAck:
-        return "ACK";
-    case kError:
-        return "ERROR";
-    case kOack:
-        return "OACK";
-    default:
-        return "unknown";
-    }
-}
-
-Event packetEvent(const char* name, std::span<const std::uint8_t> p, const Endpoint& peer,
-                  const char* peerKey) {
-    const std::uint16_t op = readBe16(p, 0);
-    Event e(name);
-    e.text("op", opcodeName(op)).number("opcode", op).number("len", static_cast<int>(p.size()));
-    if ((op == kData || op == kAck) && p.size() >= 4)
-        e.number("block", readBe16(p, 2));
-    if (op == kError && p.size() >= 4)
-        e.number("code", readBe16(p, 2)).text("message", errorMessage(p));
-    e.text(peerKey, peer.text());
-    return e;
-}
-
-UniqueFd openUdp(std::uint32_t localAddress) {
-    UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    if (!fd.valid())
-        return fd;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(localAddress);
-    a.sin_port = 0;
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
-        fd.reset();
-    return fd;
-}
-
 void sendTo(int fd, const Packet& p, const Endpoint& to, const char* why = nullptr) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(to.address);
-    a.sin_port = htons(to.port);
-    const ssize_t sent =
-        ::sendto(fd, p.data(), p.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    const bool sent = sendDatagram(fd, p, to);
     Event e = packetEvent("tftp_send", p, to, "to");
     if (why != nullptr)
         e.text("why", why);
-    if (sent != static_cast<ssize_t>(p.size()))
+    if (!sent)
         e.flag("send_failed", true);
     logEvent(e);
 }
 
 class Transfer {
   public:
-    Transfer(const SimOptions& o, const UpgradeSource& s, const std::atomic<bool>& stop)
-        : o_(o), source_(s), stop_(stop), server_{s.server, s.port} {}
+    Transfer(const SimOptions& o, const UpgradeSource& s, const std::atomic<bool>& stop,
+             const TransferWatch& watch)
+        : o_(o), source_(s), stop_(stop), watch_(watch), server_{s.server, s.port} {}
 
     TransferOutcome run();
 
@@ -109,6 +52,7 @@ class Transfer {
     const SimOptions& o_;
     const UpgradeSource& source_;
     const std::atomic<bool>& stop_;
+    const TransferWatch& watch_;
     Endpoint server_; // where the RRQ goes
     Endpoint peer_;   // the server's transfer identifier, known from its first answer
     bool peerKnown_ = false;
@@ -137,14 +81,10 @@ Transfer::Wait Transfer::receive(int fd, Clock::time_point deadline, Endpoint& f
         // Short slices so that a stop request is seen quickly.
         if (::poll(&p, 1, static_cast<int>(std::min<long long>(left, 50))) <= 0)
             continue;
-        sockaddr_in a{};
-        socklen_t length = sizeof a;
-        const ssize_t n = ::recvfrom(fd, buffer_.data(), buffer_.size(), 0,
-                                     reinterpret_cast<sockaddr*>(&a), &length);
-        if (n < 0)
+        const auto n = receiveDatagram(fd, buffer_, from, 0);
+        if (!n)
             continue; // for example a port-unreachable report from an earlier send
-        from = {ntohl(a.sin_addr.s_addr), ntohs(a.sin_port)};
-        received_ = static_cast<std::size_t>(n);
+        received_ = *n;
         return Wait::packet;
     }
 }
@@ -309,6 +249,8 @@ bool Transfer::onData(std::span<const std::uint8_t> p, bool& finished) {
     restartTimer();
     sendAck(block);
     afterAckFaults(block);
+    if (watch_.blockAcknowledged)
+        watch_.blockAcknowledged(peer_, block);
     finished = payload < kBlockSize;
     return true;
 }
@@ -406,9 +348,22 @@ TransferOutcome Transfer::run() {
 
 } // namespace
 
+Event packetEvent(const char* name, std::span<const std::uint8_t> p, const Endpoint& peer,
+                  const char* peerKey) {
+    const std::uint16_t op = readBe16(p, 0);
+    Event e(name);
+    e.text("op", opcodeName(op)).number("opcode", op).number("len", static_cast<int>(p.size()));
+    if ((op == kData || op == kAck) && p.size() >= 4)
+        e.number("block", readBe16(p, 2));
+    if (op == kError && p.size() >= 4)
+        e.number("code", readBe16(p, 2)).text("message", errorMessage(p));
+    e.text(peerKey, peer.text());
+    return e;
+}
+
 TransferOutcome runTftpTransfer(const SimOptions& options, const UpgradeSource& source,
-                                const std::atomic<bool>& stop) {
-    Transfer transfer(options, source, stop);
+                                const std::atomic<bool>& stop, const TransferWatch& watch) {
+    Transfer transfer(options, source, stop, watch);
     TransferOutcome outcome = transfer.run();
     Event e("tftp_end");
     e.flag("complete", outcome.complete).number("bytes", static_cast<long>(outcome.image.size()));

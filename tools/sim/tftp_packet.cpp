@@ -17,6 +17,25 @@ void putText(Packet& p, std::string_view s) {
 
 } // namespace
 
+const char* opcodeName(std::uint16_t op) {
+    switch (op) {
+    case kRrq:
+        return "RRQ";
+    case kWrq:
+        return "WRQ";
+    case kData:
+        return "DATA";
+    case kAck:
+        return "ACK";
+    case kError:
+        return "ERROR";
+    case kOack:
+        return "OACK";
+    default:
+        return "unknown";
+    }
+}
+
 std::uint16_t readBe16(std::span<const std::uint8_t> bytes, std::size_t at) {
     if (at + 2 > bytes.size())
         return 0;

@@ -21,6 +21,9 @@ inline constexpr std::size_t kBlockSize = 512;
 
 using Packet = std::vector<std::uint8_t>;
 
+// "RRQ", "DATA" and so on, for the event log; "unknown" for other numbers.
+const char* opcodeName(std::uint16_t op);
+
 std::uint16_t readBe16(std::span<const std::uint8_t> bytes, std::size_t at);
 
 // RRQ: name, "octet", then "tsize" "0" and "timeout" <seconds> unless withOptions is false.
