@@ -29,10 +29,17 @@ if(TOV_FIRMWARE_IMAGE)
   if(NOT EXISTS "${TOV_FIRMWARE_IMAGE}")
     message(FATAL_ERROR "TOV_FIRMWARE_IMAGE names ${TOV_FIRMWARE_IMAGE}, which does not exist")
   endif()
-  set(TOV_FIRMWARE_PATH "${TOV_FIRMWARE_IMAGE}")
+    set(TOV_FIRMWARE_PATH "${TOV_FIRMWARE_IMAGE}")
+  set(TOV_FIRMWARE_IS_STAND_IN 0)
   add_custom_target(tov-firmware-image)
 else()
+    # Its header is one a real device would accept: the program upgrades only devices on loopback
+  # (the simulated one) with it.
+  message(WARNING "This build carries the stand-in test image, not TOV firmware: it upgrades "
+    "only devices on 127.0.0.0/8. Configure with -DTOV_FIRMWARE_IMAGE=/path/to/image.bin to carry "
+    "a real image.")
   set(TOV_FIRMWARE_PATH ${CMAKE_BINARY_DIR}/firmware/tov-firmware.bin)
+  set(TOV_FIRMWARE_IS_STAND_IN 1)
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/firmware)
   tov_stand_in_image(tov-firmware-image ${TOV_FIRMWARE_PATH})
 endif()

@@ -13,6 +13,7 @@ namespace {
 int tftpThread(void* argument) {
     FirmwareDelivery& delivery = *static_cast<FirmwareDelivery*>(argument);
     delivery.outcome = delivery.body(delivery);
+    delivery.transferOver.store(true);
     if (delivery.outcome == DeliveryOutcome::cancelled && !delivery.stopRequested.load())
         delivery.cancelledByUser.store(true);
     delivery.ended.store(true);
@@ -67,13 +68,13 @@ void stopFirmwareDelivery(FirmwareDelivery& delivery) {
     finishFirmwareDelivery(delivery);
 }
 
-std::optional<TftpReadRequest> waitForDevice(FirmwareDelivery& delivery,
-                                             std::string_view fileName) {
+std::optional<TftpReadRequest> waitForDevice(FirmwareDelivery& delivery, std::string_view fileName,
+                                             std::uint32_t deviceAddress) {
     ProgressWindow window = openProgressWindow(ProgressKind::waiting, kWaitingTitle);
     setProgressRange(window, 0, 1000);
     setProgressPosition(window, 0);
     int animation = 0; // one step per poll that received nothing: 1, 2, ... 999, 0, ...
-    const auto request = waitForReadRequest(delivery.listener, fileName, [&] {
+    const auto request = waitForReadRequest(delivery.listener, fileName, deviceAddress, [&] {
         if (++animation == 1000)
             animation = 0;
         setProgressPosition(window, animation);
@@ -101,9 +102,12 @@ TransferOutcome sendFirmware(FirmwareDelivery& delivery, std::span<const std::ui
         setProgressTitle(
             upload, uploadCaption(deviceAddressText, bytesAcknowledged, session.imageSize).data());
     };
-    hooks.idle = [&] {
-        handleOneProgressMessage(upload);
+    hooks.periodic = [&] {
+        handleAllProgressMessages(upload);
         return delivery.stopAt(upload);
     };
-    return transferTftpImage(session, hooks);
+    hooks.stopRequested = [&] { return delivery.stopRequested.load(); };
+    const TransferOutcome outcome = transferTftpImage(session, hooks);
+    delivery.transferOver.store(true);
+    return outcome;
 }

@@ -30,7 +30,10 @@ struct FirmwareDelivery {
     DeliveryBody body = nullptr;
     ThreadHandle thread = nullptr;
     DeliveryOutcome outcome = DeliveryOutcome::cancelled;
-    std::atomic<bool> stopRequested{false};   // set by the main thread: stop at the next poll
+    std::atomic<bool> stopRequested{false}; // set by the main thread: stop at the next poll
+    // Set by the TFTP thread once the transfer is over (or never happens): from then on nothing
+    // the upgrade request could still bring matters.
+    std::atomic<bool> transferOver{false};
     std::atomic<bool> cancelledByUser{false}; // set by the TFTP thread as it ends on a Cancel
     std::atomic<bool> ended{false};           // set by the TFTP thread as it ends
 
@@ -50,8 +53,9 @@ DeliveryOutcome finishFirmwareDelivery(FirmwareDelivery& delivery);
 void stopFirmwareDelivery(FirmwareDelivery& delivery);
 
 // The body's steps, each under its window.
-// Waits for the device's read request for `fileName` under the waiting window.
-std::optional<TftpReadRequest> waitForDevice(FirmwareDelivery& delivery, std::string_view fileName);
+// Waits under the waiting window for the read request for `fileName` from `deviceAddress`.
+std::optional<TftpReadRequest> waitForDevice(FirmwareDelivery& delivery, std::string_view fileName,
+                                             std::uint32_t deviceAddress);
 // Sends `image` to the device that asked, its bar and caption following the ACKs.
 TransferOutcome sendFirmware(FirmwareDelivery& delivery, std::span<const std::uint8_t> image,
                              const char* deviceAddressText, ProgressWindow upload);

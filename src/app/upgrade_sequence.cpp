@@ -3,7 +3,9 @@
 // its own. Every failure is shown once, in the error box, and the upgrade ends.
 #include "app/upgrade_sequence.h"
 
+#include <array>
 #include <memory>
+#include <string_view>
 
 #include "app/background_request.h"
 #include "app/context.h"
@@ -12,6 +14,7 @@
 #include "app/settling_wait.h"
 #include "app/startup.h"
 #include "base/text.h"
+#include "platform/platform.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
 
@@ -24,7 +27,7 @@ constexpr char kInformationPath[] = "/admin/advanced";
 // The device asks for the offered file, receives it, and gets its time to install it.
 DeliveryOutcome deliverFirmware(FirmwareDelivery& delivery) {
     const UpgradeContext& ctx = upgradeContext;
-    const auto request = waitForDevice(delivery, textIn(ctx.fileName));
+    const auto request = waitForDevice(delivery, textIn(ctx.fileName), ctx.deviceAddress);
     if (!request)
         return DeliveryOutcome::cancelled;
     delivery.request = *request;
@@ -48,6 +51,12 @@ DeliveryOutcome deliverFirmware(FirmwareDelivery& delivery) {
 
 namespace {
 
+// The device gets this long after its settling wait to show its information page again.
+constexpr std::uint32_t kRestartGraceMilliseconds = 30000;
+constexpr std::uint32_t kRestartRetryMilliseconds = 2000;
+
+using SoftwareVersion = std::array<char, sizeof DeviceInfo::softwareVersion>;
+
 int endWith(const char* failure) {
     showErrorBox(failure);
     return 0;
@@ -67,6 +76,10 @@ const char* failureText(RequestStatus status) {
         break;
     }
     return kErrorUserAbort;
+}
+
+bool isLoopback(std::uint32_t address) {
+    return address >> 24 == 127;
 }
 
 bool askForDeviceAddress() {
@@ -94,10 +107,39 @@ bool confirmUpgrade() {
                             imageVersion());
 }
 
-RequestResult requestFromDevice(std::uint32_t localAddress, std::uint32_t deviceAddress,
-                                const char* path, const std::atomic<bool>* stopWhen = nullptr) {
-    return runBackgroundRequest({localAddress, kHttpLocalPort, deviceAddress, kDeviceHttpPort},
-                                path, stopWhen);
+RequestResult requestFromDevice(const char* path, const std::atomic<bool>* stopWhen = nullptr) {
+    const UpgradeContext& ctx = upgradeContext;
+    return runBackgroundRequest(
+        {ctx.localAddress, kHttpLocalPort, ctx.deviceAddress, kDeviceHttpPort}, path, stopWhen);
+}
+
+// After its restart the device must show its page again, with a software version (it may still
+// be starting: it is asked again for a while), and that version must not be the one it ran
+// before while the image carries another: then it refused the image.
+int reportDeviceAfterRestart(std::string_view versionBefore) {
+    UpgradeContext& ctx = upgradeContext;
+    const std::uint32_t firstAsked = millisecondClock();
+    for (;;) {
+        ctx.deviceInfo = {}; // what the success dialog shows comes from this answer only
+        const RequestResult page = requestFromDevice(kInformationPath);
+        if (page.status != RequestStatus::answered)
+            return endWith(failureText(page.status));
+        if (page.received <= 0)
+            return endWith(kErrorNotBack);
+        if (ctx.deviceInfo.softwareVersion[0] != '\0')
+            break;
+        if (millisecondClock() - firstAsked >= kRestartGraceMilliseconds)
+            return endWith(kErrorNotBack);
+        sleepMilliseconds(kRestartRetryMilliseconds);
+    }
+    const std::string_view versionNow = textIn(ctx.deviceInfo.softwareVersion);
+    if (versionNow == versionBefore && versionNow != imageVersion()) {
+        std::array<char, 256> failure;
+        formatText(failure, kErrorStillOldVersion, ctx.deviceInfo.softwareVersion);
+        return endWith(failure.data());
+    }
+    runSuccessDialog(ctx.deviceAddressText, ctx.deviceInfo.softwareVersion);
+    return 0;
 }
 
 } // namespace
@@ -124,15 +166,19 @@ int runUpgrade(void* instance) {
         return 0;
     if (ctx.deviceAddress == 0)
         return 0;
+    // The stand-in's header is one a real device would accept: it goes to simulated ones only.
+    if (firmwareIsStandIn() && !isLoopback(ctx.deviceAddress))
+        return endWith(kErrorStandInImage);
 
     // The device's information page: any answer of at least one byte counts, and the values it
     // carries are now in DeviceInfo.
-    const RequestResult page =
-        requestFromDevice(ctx.localAddress, ctx.deviceAddress, kInformationPath);
+    const RequestResult page = requestFromDevice(kInformationPath);
     if (page.status != RequestStatus::answered)
         return endWith(failureText(page.status));
     if (page.received <= 0)
         return endWith(kErrorNoResponse);
+    SoftwareVersion versionBefore;
+    copyText(versionBefore, textIn(ctx.deviceInfo.softwareVersion));
     if (!confirmUpgrade())
         return endWith(kErrorUserAbort);
 
@@ -141,14 +187,13 @@ int runUpgrade(void* instance) {
     if (const char* failure = startTftpListener(delivery, ctx.localAddress, deliverFirmware))
         return endWith(failure);
 
-    // The upgrade request; its answer is not examined. A Cancel in the TFTP thread's windows
-    // ends the wait for it.
+    // The upgrade request; its answer is not examined, and once the transfer is over it is no
+    // longer waited for (a device may fetch the image and never answer).
     const UpgradePath upgradePath =
         formatUpgradePath(ctx.localAddress, delivery->listener.boundPort, ctx.fileName);
-    const RequestResult upgrade = requestFromDevice(ctx.localAddress, ctx.deviceAddress,
-                                                    upgradePath.data(), &delivery->cancelledByUser);
+    const RequestResult upgrade = requestFromDevice(upgradePath.data(), &delivery->transferOver);
     if (upgrade.status != RequestStatus::answered && upgrade.status != RequestStatus::stopped) {
-        stopFirmwareDelivery(*delivery);
+        stopFirmwareDelivery(*delivery); // no block leaves after the user's Cancel
         return endWith(failureText(upgrade.status));
     }
 
@@ -161,14 +206,5 @@ int runUpgrade(void* instance) {
     case DeliveryOutcome::complete:
         break;
     }
-
-    // Back after its restart? The device that fetched the image is asked.
-    const RequestResult closing = requestFromDevice(
-        delivery->listener.boundAddress, delivery->request.peerAddress, kInformationPath);
-    if (closing.status != RequestStatus::answered)
-        return endWith(failureText(closing.status));
-    if (closing.received <= 0)
-        return endWith(kErrorNotBack);
-    runSuccessDialog(ctx.deviceAddressText, ctx.deviceInfo.softwareVersion);
-    return 0;
+    return reportDeviceAfterRestart(textIn(versionBefore));
 }

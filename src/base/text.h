@@ -18,3 +18,6 @@ std::size_t copyText(std::span<char> dest, std::string_view text);
 
 // The text in a zero-terminated buffer, never reading past the buffer's end.
 std::string_view textIn(std::span<const char> buffer);
+
+// Equal apart from ASCII letter case.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);

@@ -10,7 +10,8 @@
 namespace {
 
 // The value of `name="..."` (first occurrence, case-sensitive) up to the next quote or the end
-// of the text. A parameter written without quotes is not found.
+// of the text, and never past a control character: a CR or LF inside the quotes must not carry
+// a header line into a later request. A parameter written without quotes is not found.
 bool findQuotedValue(std::string_view text, std::string_view nameWithQuote,
                      std::string_view& value) {
     const std::size_t at = text.find(nameWithQuote);
@@ -18,6 +19,13 @@ bool findQuotedValue(std::string_view text, std::string_view nameWithQuote,
         return false;
     const std::string_view rest = text.substr(at + nameWithQuote.size());
     value = rest.substr(0, rest.find('"'));
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        if (c < 0x20 || c == 0x7f) {
+            value = value.substr(0, i);
+            break;
+        }
+    }
     return true;
 }
 
@@ -30,16 +38,7 @@ void storeQuotedValue(std::string_view text, std::string_view name, char (&field
     copyText(field, value);
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
+
 
 // MD5 of the pieces, joined by single colons.
 void md5Joined(std::span<std::uint8_t, kMd5DigestSize> digest,

@@ -2,6 +2,7 @@
 // cut the device's identification out of the page.
 #include "http/http_exchange.h"
 
+#include <optional>
 #include <string_view>
 
 #include "base/text.h"
@@ -24,13 +25,60 @@ std::size_t writeRequest(std::span<char> request, const char* path, DigestChalle
     return length;
 }
 
-// Reads until the device closes the connection, a read fails or the buffer is full (one byte
-// stays for the terminating zero), keeping the text terminated after every read.
+
+
+// The whole answer's length from a complete head that carries Content-Length; none when the head
+// has none (the answer then ends at the device's close) or a value that is not a plain number.
+std::optional<std::size_t> announcedLength(std::string_view head) {
+    constexpr std::size_t kMostBody = 1u << 30; // far beyond any buffer; keeps the sum small
+    std::size_t lineStart = head.find("\r\n");
+    while (lineStart != std::string_view::npos && lineStart + 2 < head.size()) {
+        const std::string_view rest = head.substr(lineStart + 2);
+        const std::string_view line = rest.substr(0, rest.find("\r\n"));
+        lineStart = head.find("\r\n", lineStart + 2);
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos ||
+            !equalsIgnoringCase(line.substr(0, colon), "Content-Length"))
+            continue;
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+            value.remove_prefix(1);
+        while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+            value.remove_suffix(1);
+        std::size_t length = 0;
+        for (const char c : value) {
+            if (c < '0' || c > '9' || length > kMostBody)
+                return std::nullopt;
+            length = length * 10 + static_cast<std::size_t>(c - '0');
+        }
+        if (value.empty() || length > kMostBody)
+            return std::nullopt;
+        return head.size() + 2 + length; // the head, the empty line, the body
+    }
+    return std::nullopt;
+}
+
+// A device that closes after its answer (as the TOV does) is given a moment to do so before the
+// program closes: whoever closes first keeps the connection's port in TIME_WAIT, and the program
+// has only 101 local ports. Bytes beyond the answer are not waited for.
+void awaitDeviceClose(SocketHandle socket) {
+    constexpr std::uint32_t kCloseGraceMilliseconds = 250;
+    std::uint8_t discard[512];
+    if (waitReadable(socket, kCloseGraceMilliseconds))
+        receiveBytes(socket, discard);
+}
+
+// Reads until the answer is complete: as long as its Content-Length says, or else until the
+// device closes the connection; or until a read fails or the buffer is full (one byte stays for
+// the terminating zero). The text stays terminated after every read.
 int readAnswer(SocketHandle socket, std::span<char> buffer) {
     const std::size_t capacity = buffer.size() - 1;
     std::size_t received = 0;
+    std::size_t headSearchedTo = 0;
+    std::optional<std::size_t> complete;
+    bool headSeen = false;
     buffer[0] = '\0';
-    while (received < capacity) {
+    while (received < capacity && (!complete || received < *complete)) {
         const int n = receiveBytes(
             socket, std::span(reinterpret_cast<std::uint8_t*>(buffer.data()) + received,
                               capacity - received));
@@ -38,7 +86,19 @@ int readAnswer(SocketHandle socket, std::span<char> buffer) {
             break;
         received += static_cast<std::size_t>(n);
         buffer[received] = '\0';
+                if (!headSeen) {
+            // Only the new bytes (and the three before them) can complete the empty line.
+            const std::string_view text(buffer.data(), received);
+            const std::size_t end = text.find("\r\n\r\n", headSearchedTo);
+            headSearchedTo = received < 3 ? 0 : received - 3;
+            if (end != std::string_view::npos) {
+                headSeen = true;
+                complete = announcedLength(text.substr(0, end + 2));
+            }
+        }
     }
+    if (complete && received >= *complete)
+        awaitDeviceClose(socket);
     return static_cast<int>(received);
 }
 
@@ -94,7 +154,9 @@ HttpResult httpExchange(const HttpEndpoints& endpoints, const char* path, std::s
 }
 
 bool parseHttpResponse(const char* response, DigestChallenge& digest) {
-    const std::string_view text(response);
+    // The challenge is read from the head alone: nothing in the body is taken for a header.
+    std::string_view text(response);
+    text = text.substr(0, text.find("\r\n\r\n"));
     if (!text.starts_with("HTTP/1.1"))
         return false;
     // The character after the version (normally a blank), then any blanks and tabs.

@@ -100,6 +100,9 @@ void releaseThread(ThreadHandle thread);
 // Milliseconds since some fixed moment; wraps at 2^32 as Windows' timeGetTime does.
 std::uint32_t millisecondClock();
 void sleepMilliseconds(std::uint32_t milliseconds);
+// waitReadable() measured on the program's clock: a wait the program times (a resend, a poll)
+// rather than a fixed real-time bound, so a controllable clock in the tests can run it.
+bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds);
 
 // Ends the whole process at once with exit status 0, from any thread.
 [[noreturn]] void endProcess();
@@ -109,3 +112,5 @@ void sleepMilliseconds(std::uint32_t milliseconds);
 // The image carried inside the program: read-only for the life of the process, exact size.
 // Empty when the program carries none. `instance` is the module holding it (Windows).
 std::span<const std::uint8_t> firmwareBytes(void* instance);
+// Whether the carried image is the build's stand-in for tests, not the device maker's firmware.
+bool firmwareIsStandIn();

@@ -68,27 +68,39 @@ bool isOfferedFileRequest(std::span<const std::uint8_t> datagram, std::string_vi
 }
 
 std::optional<TftpReadRequest> waitForReadRequest(TftpListener& listener, std::string_view fileName,
+                                                  std::uint32_t deviceAddress,
                                                   const std::function<bool()>& idle) {
+    constexpr std::uint32_t kBusyIdleMilliseconds = 10;
     setNonBlocking(listener.socket);
+    std::uint32_t idleAt = millisecondClock() + kBusyIdleMilliseconds;
     for (;;) {
         Ipv4SocketAddress from{};
         const int received = receiveDatagram(listener.socket, listener.receiveBuffer, from);
         if (received <= 0) {
             // Waiting on the socket rather than sleeping lets a request be taken the moment it
             // arrives; the poll counts the same either way.
-            waitReadable(listener.socket, 1);
+            waitReadableOnClock(listener.socket, 1);
             if (idle())
                 return std::nullopt;
+            idleAt = millisecondClock() + kBusyIdleMilliseconds;
             continue;
         }
-        // A received datagram is dealt with at once: no wait, no window work.
+        // A received datagram is dealt with at once, but a stream of them never keeps the
+        // window's work (and its Cancel) waiting for long.
         const std::span<const std::uint8_t> datagram(listener.receiveBuffer,
                                                      static_cast<std::size_t>(received));
-        if (isOfferedFileRequest(datagram, fileName)) {
-            TftpReadRequest request{};
-            readSocketAddress(from, request.peerAddress, request.peerPort);
+        TftpReadRequest request{};
+        readSocketAddress(from, request.peerAddress, request.peerPort);
+        if (request.peerAddress != deviceAddress)
+            trace("TFTP datagram from %x ignored: not the device", request.peerAddress);
+        else if (isOfferedFileRequest(datagram, fileName))
             return request;
+        else
+            traceDropped(datagram);
+        if (static_cast<std::int32_t>(millisecondClock() - idleAt) >= 0) {
+            if (idle())
+                return std::nullopt;
+            idleAt = millisecondClock() + kBusyIdleMilliseconds;
         }
-        traceDropped(datagram);
     }
 }

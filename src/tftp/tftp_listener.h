@@ -34,10 +34,12 @@ struct TftpReadRequest {
     std::uint16_t peerPort;
 };
 
-// Waits for a read request for exactly `fileName` (case-sensitive, leading "/" included). After
-// each poll that received nothing (having waited up to 1 ms on the socket) `idle` runs the
-// caller's window work; its true ends the wait without a request.
+// Waits for a read request for exactly `fileName` (case-sensitive, leading "/" included) from
+// `deviceAddress`; requests from any other host are never answered. After each poll that
+// received nothing (having waited up to 1 ms on the socket), and at least every 10 ms however
+// busy the socket, `idle` runs the caller's window work; its true ends the wait.
 std::optional<TftpReadRequest> waitForReadRequest(TftpListener& listener, std::string_view fileName,
+                                                  std::uint32_t deviceAddress,
                                                   const std::function<bool()>& idle);
 
 // Whether a received datagram is a read request for exactly `fileName`.

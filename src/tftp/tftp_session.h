@@ -9,10 +9,12 @@
 #include "platform/platform.h"
 #include "tftp/tftp_packet.h"
 
-// Polls without an accepted ACK before the last packet is sent again, and the expiry at which
-// the transfer is given up.
-inline constexpr int kTftpIdlePollsPerResend = 100;
+// Silence on the clock before the last packet is sent again, and the expiry at which the
+// transfer is given up: at least 3 s without an accepted ACK.
+inline constexpr std::uint32_t kTftpResendMilliseconds = 100;
 inline constexpr int kTftpExpiryLimit = 30;
+// The caller's periodic work (its window) runs at least this often, however busy the socket.
+inline constexpr std::uint32_t kTftpPeriodicMilliseconds = 10;
 
 // Where the transfer stands; the block counter carries it (see tftpTransferState).
 enum class TftpSessionState { awaitOptionAck, sendingBlocks, settling };
@@ -42,8 +44,10 @@ struct TransferHooks {
     // After each accepted ACK: the block counter (1 after the OACK's ACK, blockCount + 1 after
     // the last block's) and the bytes acknowledged so far.
     std::function<void(std::uint32_t blockCounter, std::uint32_t bytesAcknowledged)> acknowledged;
-    // At each poll that received nothing: the caller's window work; true stops the transfer.
-    std::function<bool()> idle;
+    // The caller's periodic work (its window), at least every 10 ms; true stops the transfer.
+    std::function<bool()> periodic;
+    // Asked before every packet leaves: true stops the transfer first (a Cancel elsewhere).
+    std::function<bool()> stopRequested;
 };
 
 // Block numbering for `image` (block counter 0, nothing acknowledged). The image must fit in
@@ -54,5 +58,7 @@ TftpSessionState tftpTransferState(const TftpSession& session);
 // The bytes of DATA block `block` (1 to blockCount) inside the image.
 std::span<const std::uint8_t> tftpBlockData(const TftpSession& session, std::uint32_t block);
 
-// Sends the OACK and then the image to the session's peer. Closes the socket on every outcome.
+// Sends the OACK and then the image to the session's peer. Only the peer's ACK of the block in
+// flight counts: datagrams from anyone else, and anything else from the peer, neither speed up a
+// resend nor end the transfer. Closes the socket on every outcome.
 TransferOutcome transferTftpImage(TftpSession& session, const TransferHooks& hooks);

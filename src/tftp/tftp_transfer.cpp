@@ -1,93 +1,132 @@
 // The lock-step transfer: one block in flight, the next one leaves as soon as its predecessor's
-// ACK arrives; silence is counted in polls and answered by resending the last packet.
+// ACK arrives; silence is measured on the clock and answered by resending the last packet.
+#include <algorithm>
+
 #include "platform/debug_log.h"
 #include "platform/socket_io.h"
 #include "tftp/tftp_session.h"
 
 namespace {
 
-void sendCurrentBlock(TftpSession& session, const Ipv4SocketAddress& peer) {
-    sendTftpData(session.socket, session.packet, tftpBlockData(session, session.blockCounter),
-                 session.blockCounter, peer);
+// Whether `moment` has come on the wrapping millisecond clock.
+bool reached(std::uint32_t now, std::uint32_t moment) {
+    return static_cast<std::int32_t>(now - moment) >= 0;
 }
 
-// The peer's ACK for the block in flight: count it, then send the next block. True when it was
-// the last block's.
-bool acceptAck(TftpSession& session, const TransferHooks& hooks, const Ipv4SocketAddress& peer) {
-    ++session.blockCounter;
-    session.bytesAcknowledged += session.currentBlockLength;
-    hooks.acknowledged(session.blockCounter, session.bytesAcknowledged);
-    if (session.blockCounter > session.blockCount) {
-        trace("All blocks ack'd");
-        return true;
+class Transfer {
+  public:
+    Transfer(TftpSession& session, const TransferHooks& hooks) : s_(session), hooks_(hooks) {
+        fillSocketAddress(s_.peerAddress, s_.peerPort, peer_);
     }
-    session.currentBlockLength =
-        session.blockCounter == session.blockCount ? session.lastBlockLength : kTftpBlockSize;
-    sendCurrentBlock(session, peer);
-    trace("Send block %u (%u)", session.blockCounter, session.currentBlockLength);
-    return false;
-}
 
-TransferOutcome sendImage(TftpSession& session, const TransferHooks& hooks) {
-    setNonBlocking(session.socket);
-    Ipv4SocketAddress peer{};
-    fillSocketAddress(session.peerAddress, session.peerPort, peer);
-    sendTftpOack(session.socket, session.packet, peer, session.imageSize);
+    TransferOutcome run() {
+        setNonBlocking(s_.socket);
+        // Bound to the peer, the socket no longer delivers anybody else's datagrams; the address
+        // check below stays for a system that would.
+        connectSocket(s_.socket, s_.peerAddress, s_.peerPort);
+        if (hooks_.stopRequested())
+            return TransferOutcome::cancelled;
+        sendTftpOack(s_.socket, s_.packet, peer_, s_.imageSize);
+        const std::uint32_t start = millisecondClock();
+        resendAt_ = start + kTftpResendMilliseconds;
+        periodicAt_ = start + kTftpPeriodicMilliseconds;
 
-    int idlePolls = 0;
-    int expiries = 0;
-    for (;;) {
-        Ipv4SocketAddress from{};
-        const int received = receiveDatagram(session.socket, session.packet, from);
-        if (received <= 0) {
-            if (hooks.idle())
-                return TransferOutcome::cancelled;
-        } else {
-            std::uint32_t fromAddress = 0;
-            std::uint16_t fromPort = 0;
-            readSocketAddress(from, fromAddress, fromPort);
-            if (fromAddress == session.peerAddress && fromPort == session.peerPort) {
-                const auto block = tftpAckBlock(std::span<const std::uint8_t>(
-                    session.packet, static_cast<std::size_t>(received)));
-                if (block) {
-                    if (*block != session.blockCounter)
-                        continue; // a repeated or stale ACK: no resend, the count stands
-                    idlePolls = 0;
-                    expiries = 0;
-                    if (acceptAck(session, hooks, peer))
-                        return TransferOutcome::complete;
-                    continue;
+        for (;;) {
+            const int received = receiveDatagram(s_.socket, s_.packet, from_);
+            if (received > 0 && isAwaitedAck(static_cast<std::size_t>(received))) {
+                if (hooks_.stopRequested())
+                    return TransferOutcome::cancelled;
+                if (acceptAck())
+                    return TransferOutcome::complete;
+            }
+            std::uint32_t now = millisecondClock();
+            if (reached(now, resendAt_)) {
+                if (++expiries_ == kTftpExpiryLimit) {
+                    trace("Timeout for ack; upgrade failed");
+                    return TransferOutcome::givenUp;
                 }
-                // Anything else from the peer (a repeated RRQ, an ERROR) ends nothing.
-            } else {
-                trace("Unknown source request in session: %x:%u", fromAddress, fromPort);
+                if (hooks_.stopRequested())
+                    return TransferOutcome::cancelled;
+                resend();
+                resendAt_ = now + kTftpResendMilliseconds;
+            }
+            // The caller's work whenever the socket is quiet, and at least every 10 ms while
+            // datagrams pour in, so a flood never keeps the window (and its Cancel) waiting.
+            if (received <= 0 || reached(now, periodicAt_)) {
+                if (hooks_.periodic())
+                    return TransferOutcome::cancelled;
+                periodicAt_ = millisecondClock() + kTftpPeriodicMilliseconds;
+            }
+            if (received <= 0 && !reached(now, resendAt_)) {
+                // Nothing pending: wait for the next datagram, at most until the next resend or
+                // the next round of the caller's work.
+                waitReadableOnClock(s_.socket,
+                                    std::min(resendAt_ - now, kTftpPeriodicMilliseconds));
             }
         }
+    }
 
-        // An idle poll. Waiting on the socket rather than sleeping lets an ACK be answered the
-        // moment it arrives; the poll counts the same either way.
-        waitReadable(session.socket, 1);
-        if (++idlePolls < kTftpIdlePollsPerResend)
-            continue;
-        idlePolls = 0;
-        if (++expiries == kTftpExpiryLimit) {
-            trace("Timeout for ack; upgrade failed");
-            return TransferOutcome::givenUp;
+  private:
+    // The peer's ACK of the block in flight; everything else is dropped unanswered.
+    bool isAwaitedAck(std::size_t length) {
+        std::uint32_t fromAddress = 0;
+        std::uint16_t fromPort = 0;
+        readSocketAddress(from_, fromAddress, fromPort);
+        if (fromAddress != s_.peerAddress || fromPort != s_.peerPort) {
+            trace("Unknown source request in session: %x:%u", fromAddress, fromPort);
+            return false;
         }
-        if (tftpTransferState(session) == TftpSessionState::awaitOptionAck) {
+        // A repeated or stale ACK, a repeated RRQ, an ERROR: none ends or speeds up anything.
+        const auto block = tftpAckBlock(std::span<const std::uint8_t>(s_.packet, length));
+        return block && *block == s_.blockCounter;
+    }
+
+    // Counts the ACK, then sends the next block. True when it was the last block's.
+    bool acceptAck() {
+        ++s_.blockCounter;
+        s_.bytesAcknowledged += s_.currentBlockLength;
+        expiries_ = 0;
+        hooks_.acknowledged(s_.blockCounter, s_.bytesAcknowledged);
+        if (s_.blockCounter > s_.blockCount) {
+            trace("All blocks ack'd");
+            return true;
+        }
+        s_.currentBlockLength =
+            s_.blockCounter == s_.blockCount ? s_.lastBlockLength : kTftpBlockSize;
+        sendCurrentBlock();
+        resendAt_ = millisecondClock() + kTftpResendMilliseconds;
+        trace("Send block %u (%u)", s_.blockCounter, s_.currentBlockLength);
+        return false;
+    }
+
+    void resend() {
+        if (tftpTransferState(s_) == TftpSessionState::awaitOptionAck) {
             trace("ReSend option ack");
-            sendTftpOack(session.socket, session.packet, peer, session.imageSize);
+            sendTftpOack(s_.socket, s_.packet, peer_, s_.imageSize);
         } else {
-            trace("ReSend block %u", session.blockCounter);
-            sendCurrentBlock(session, peer);
+            trace("ReSend block %u", s_.blockCounter);
+            sendCurrentBlock();
         }
     }
-}
+
+    void sendCurrentBlock() {
+        sendTftpData(s_.socket, s_.packet, tftpBlockData(s_, s_.blockCounter), s_.blockCounter,
+                     peer_);
+    }
+
+    TftpSession& s_;
+    const TransferHooks& hooks_;
+    Ipv4SocketAddress peer_{};
+    Ipv4SocketAddress from_{};
+    std::uint32_t resendAt_ = 0;
+    std::uint32_t periodicAt_ = 0;
+    int expiries_ = 0;
+};
 
 } // namespace
 
 TransferOutcome transferTftpImage(TftpSession& session, const TransferHooks& hooks) {
-    const TransferOutcome outcome = sendImage(session, hooks);
+    const TransferOutcome outcome = Transfer(session, hooks).run();
     closeSocket(session.socket);
     session.socket = kInvalidSocket;
     return outcome;

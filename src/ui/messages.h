@@ -27,11 +27,17 @@ inline constexpr char kErrorConnect[] = "Upgrade Failed: Can't connect to TOV";
 inline constexpr char kErrorListenerAlloc[] = "Upgrade Failed: Can't malloc for TFTP listener";
 inline constexpr char kErrorListenerSocket[] = "Upgrade Failed: Can't create TFTP listener socket";
 inline constexpr char kErrorListenerBind[] = "Upgrade Failed: Can't bind TFTP listener socket";
-inline constexpr char kErrorSessionAlloc[] = "Upgrade Failed: Can't malloc for TFTP session";
 inline constexpr char kErrorNotBack[] = "Upgrade Failed: TOV not responding after firmware upload";
 inline constexpr char kErrorIncomplete[] = "Upgrade Failed: Firmware Upload Incomplete";
 // Sound ends where the device would otherwise be sent a broken image or an unserved port.
 inline constexpr char kErrorImageTooLarge[] = "Upgrade Failed: Firmware image too large for TFTP";
 inline constexpr char kErrorListenerThread[] = "Upgrade Failed: Can't start TFTP listener";
+// A device that came back from its restart still running the version it ran before (%s), while
+// the image carries another: it refused the image.
+inline constexpr char kErrorStillOldVersion[] =
+    "Upgrade Failed: TOV still reports software version %s";
+// The build's stand-in image is never sent to a device off loopback.
+inline constexpr char kErrorStandInImage[] =
+    "Upgrade Failed: This program carries a test image, not TOV firmware";
 // Shown when the program carries no usable firmware image.
 inline constexpr char kErrorNoImage[] = "Upgrade Failed: Firmware image missing";

@@ -20,6 +20,10 @@ std::uint32_t millisecondClock() {
     return static_cast<std::uint32_t>(realMilliseconds() * kSpeedUp); // wraps like timeGetTime
 }
 
+bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds) {
+    return waitReadable(socket, static_cast<std::uint32_t>((milliseconds + kSpeedUp - 1) / kSpeedUp));
+}
+
 void sleepMilliseconds(std::uint32_t milliseconds) {
     const std::uint64_t real = (milliseconds + kSpeedUp - 1) / kSpeedUp;
     timespec wait{static_cast<time_t>(real / 1000), static_cast<long>(real % 1000) * 1000000L};

@@ -24,6 +24,15 @@ std::uint64_t fakeSleptMilliseconds() {
 std::uint32_t millisecondClock() {
     return now;
 }
+// A real wait, as a peer on the other side keeps real time; a wait that saw nothing moves the
+// clock on by its whole length.
+bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds) {
+    if (waitReadable(socket, milliseconds))
+        return true;
+    sleepMilliseconds(milliseconds);
+    return false;
+}
+
 void sleepMilliseconds(std::uint32_t milliseconds) {
     now += milliseconds; // wraps at 2^32 like the real clock
     slept += milliseconds;

@@ -82,8 +82,10 @@ int main(int argc, char** argv) {
 
     // Give up after two minutes without a fetch.
     const std::uint32_t started = millisecondClock();
-    const auto request = waitForReadRequest(
-        listener, argv[arg + 1], [started] { return millisecondClock() - started > 120000; });
+    // The client is on this computer: its requests come from the address served on.
+    const auto request = waitForReadRequest(listener, argv[arg + 1], address, [started] {
+        return millisecondClock() - started > 120000;
+    });
     if (!request) {
         std::fprintf(stderr, "tftp-serve: nobody fetched the file\n");
         return 1;
@@ -95,7 +97,8 @@ int main(int argc, char** argv) {
     setTftpImageGeometry(session, image);
     TransferHooks hooks;
     hooks.acknowledged = [](std::uint32_t, std::uint32_t) {};
-    hooks.idle = [] { return false; };
+    hooks.periodic = [] { return false; };
+    hooks.stopRequested = [] { return false; };
     const bool complete = transferTftpImage(session, hooks) == TransferOutcome::complete;
     std::fprintf(stderr, "transfer %s\n", complete ? "complete" : "given up");
     return complete ? 0 : 1;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "app/context.h"
@@ -29,7 +30,7 @@ struct DeliveryRecord {
     DeviceRecord seen;
     bool imageEqual = false;
     bool settling = false;         // the settling caption was shown
-    std::uint64_t settled = 0;     // fake milliseconds slept
+    std::uint32_t settled = 0;     // milliseconds the settling wait took on the clock
     bool uploadWindowGone = false; // destroyed before the outcome was handed back
 };
 
@@ -43,6 +44,7 @@ bool eventShown(const std::string& event) {
 DeliveryRecord deliver(const DeliveryRun& run) {
     resetScriptedUi();
     copyText(upgradeContext.deviceAddressText, "127.0.0.1");
+    upgradeContext.deviceAddress = kLoopback1;
     copyText(upgradeContext.fileName, kOffered);
     const std::vector<std::uint8_t> image = makeTestImage(run.imageSize);
     upgradeContext.firmware.firmwareData = image.data();
@@ -61,12 +63,15 @@ DeliveryRecord deliver(const DeliveryRun& run) {
     device.udp.sendTo(tftpRequest(1, kOffered), kLoopback1, server.port);
 
     setFakeClock(1000);
+    std::optional<std::uint32_t> settlingFrom;
     scriptedUi().cancelProgress = [&](ProgressKind kind) {
         if (kind != ProgressKind::uploading)
             return false;
         if (device.step())
             return true;
-        const bool settling = device.seen.lastBlockSeen && eventShown("range: uploading: 0-1562");
+        const bool settling = eventShown("range: uploading: 0-1562");
+        if (settling && !settlingFrom)
+            settlingFrom = fakeClockNow();
         if (settling && run.stopWhileSettling)
             delivery.stopRequested = true;
         return settling && run.cancelWhileSettling;
@@ -76,7 +81,7 @@ DeliveryRecord deliver(const DeliveryRun& run) {
     record.seen = device.seen;
     record.imageEqual = device.seen.image == image;
     record.settling = eventShown("title: uploading: Updating Firmware to TOV@127.0.0.1");
-    record.settled = fakeSleptMilliseconds();
+    record.settled = settlingFrom ? fakeClockNow() - *settlingFrom : 0;
     record.uploadWindowGone = uiEvents().back() == "destroy: uploading";
     upgradeContext.firmware = {};
     return record;

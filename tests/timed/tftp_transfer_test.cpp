@@ -177,7 +177,7 @@ TEST_F(TftpTransfer, AckShorterThanFourBytesIsNeverAccepted) {
     EXPECT_TRUE(device->seen.image == image);
 }
 
-TEST_F(TftpTransfer, RepeatedRrqMidTransferIsCountedAsIdleAndTheTransferGoesOn) {
+TEST_F(TftpTransfer, RepeatedRrqMidTransferChangesNothing) {
     DeviceScript script;
     script.repeatRrqAt = 3;
     ASSERT_TRUE(transfer(3000, script));

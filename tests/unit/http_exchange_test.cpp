@@ -331,8 +331,8 @@ TEST_F(HttpExchangeTest, ClassificationOfStatusLines) {
     EXPECT_TRUE(classify(("HTTP/1.1 401 Unauthorized\r\n" + challenge).c_str()));
     EXPECT_TRUE(classify(("HTTP/1.1\t401\r\n" + challenge).c_str()));
     EXPECT_TRUE(classify(("HTTP/1.1  \t 401\r\n" + challenge).c_str()));
-    // The header may stand anywhere after the status code, the body included.
-    EXPECT_TRUE(classify(("HTTP/1.1 401\r\n\r\n<p>" + challenge).c_str()));
+    // The header counts only in the head: a body cannot pose as a challenge.
+    EXPECT_FALSE(classify(("HTTP/1.1 401\r\n\r\n<p>" + challenge).c_str()));
 
     EXPECT_FALSE(classify(("HTTP/1.0 401 Unauthorized\r\n" + challenge).c_str()));
     EXPECT_FALSE(classify(("http/1.1 401 Unauthorized\r\n" + challenge).c_str()));

@@ -11,6 +11,10 @@ std::uint32_t millisecondClock() {
     return static_cast<std::uint32_t>(ms); // wraps like timeGetTime
 }
 
+bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds) {
+    return waitReadable(socket, milliseconds);
+}
+
 void sleepMilliseconds(std::uint32_t milliseconds) {
     timespec wait{static_cast<time_t>(milliseconds / 1000),
                   static_cast<long>(milliseconds % 1000) * 1000000L};

@@ -7,3 +7,7 @@ extern "C" const std::uint64_t tovFirmwareSize;
 std::span<const std::uint8_t> firmwareBytes(void*) {
     return {tovFirmwareBegin, static_cast<std::size_t>(tovFirmwareSize)};
 }
+
+bool firmwareIsStandIn() {
+    return TOV_FIRMWARE_IS_STAND_IN != 0;
+}

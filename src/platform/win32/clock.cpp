@@ -9,6 +9,10 @@ std::uint32_t millisecondClock() {
     return ::timeGetTime();
 }
 
+bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds) {
+    return waitReadable(socket, milliseconds);
+}
+
 void sleepMilliseconds(std::uint32_t milliseconds) {
     ::Sleep(milliseconds);
 }

@@ -35,3 +35,7 @@ std::span<const std::uint8_t> firmwareBytes(void* instance) {
         return {};
     return {static_cast<const std::uint8_t*>(bytes), static_cast<std::size_t>(size)};
 }
+
+bool firmwareIsStandIn() {
+    return TOV_FIRMWARE_IS_STAND_IN != 0;
+}
