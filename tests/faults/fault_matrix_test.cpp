@@ -3,9 +3,11 @@
 // what the user sees (exact texts), the exit status 0 and the bytes the device stored.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "scenario.h"
@@ -524,6 +526,128 @@ TEST(Faults, CancelDuringTheSettlingWait) {
     expectFailure(o, "Upgrade Failed: User Abort");
     EXPECT_EQ(connections(o), 2); // no closing request
     expectImageStored(o);
+}
+
+// ---- a hostile network and a device that misbehaves ---------------------------------------
+
+TEST(Faults, HostAskingForEveryNameGetsNothing) {
+    // 32,768 read requests from 127.0.0.9 arrive before the device's own: none is answered, the
+    // device gets the image and the closing request goes to the typed address.
+    const Outcome o = runScenario(withSim({"--fault-hijacker", "127.0.0.9"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.deviceEvents("hijack_sent", {"\"count\":32768"}).size(), 1u);
+    EXPECT_TRUE(o.deviceEvents("hijack_received").empty()) << "a datagram reached the other host";
+    EXPECT_EQ(connections(o), 3);
+}
+
+TEST(Faults, FloodNeitherHurriesNorEndsTheTransfer) {
+    // Thousands of junk datagrams from another port and another host during the transfer.
+    const Outcome o =
+        runScenario(withSim({"--fault-flood-after-block", "200", "--fault-flood-ms", "1500"}));
+    expectSuccess(o);
+    const auto floods = o.deviceEvents("flood_end");
+    ASSERT_EQ(floods.size(), 1u);
+    EXPECT_EQ(floods[0].find("\"sent\":0,"), std::string::npos);
+    // Every block arrived once: the junk never brought a resend.
+    EXPECT_EQ(o.deviceEvents("tftp_recv", {"\"op\":\"DATA\""}).size(), 1418u);
+}
+
+TEST(Faults, CancelActsAtOnceWhileDatagramsPourIn) {
+    // An 8 s flood while the program waits for the device's request; the user cancels as it
+    // begins, and the program is gone long before the flood ends.
+    Scenario s = withSim({"--fault-flood-while-waiting", "8000"});
+    s.prepare = [] {
+        cancelWhen(ProgressKind::waiting,
+                   [] { return deviceLogged({"\"event\":\"flood_begin\""}) > 0; });
+    };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_TRUE(o.saw("cancel: waiting"));
+    EXPECT_LT(o.seconds, 5.0);
+    expectNothingStored(o);
+}
+
+TEST(Faults, UpgradeRequestNeverAnsweredIsLeftBehind) {
+    // The device fetches the image but never answers or closes the upgrade request: once the
+    // transfer is over the program stops waiting for it, and the closing request is its own.
+    const Outcome o = runScenario(withSim({"--fault-upgrade-unanswered"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.deviceEvents("fault", {"upgrade-unanswered"}).size(), 1u);
+}
+
+TEST(Faults, AnswerOnAConnectionLeftOpenEndsAtItsLength) {
+    // Every answer carries Content-Length and the device never closes: the program closes.
+    const Outcome o = runScenario(withSim({"--keep-alive"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.deviceEvents("http_client_closed").size(), 3u);
+    EXPECT_LT(o.seconds, 20.0);
+}
+
+TEST(Faults, CancelInTheConnectingWindowStopsTheTransferFirst) {
+    // The upgrade request is still waiting for its answer while the image goes out; the user
+    // cancels its window. No block may leave after the box.
+    Scenario s = withSim({"--fault-upgrade-unanswered"});
+    s.prepare = [] {
+        cancelWhen(ProgressKind::connecting, [] {
+            return deviceLogged({"\"event\":\"tftp_recv\"", "\"op\":\"DATA\""}) >= 300;
+        });
+        scriptedUi().errorBox = [](const char*) {
+            const int atBox = deviceLogged({"\"event\":\"tftp_recv\"", "\"op\":\"DATA\""});
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            const int later = deviceLogged({"\"event\":\"tftp_recv\"", "\"op\":\"DATA\""});
+            recordShown("blocks after the box: " + std::to_string(later - atBox));
+        };
+    };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_TRUE(o.saw("cancel: connecting"));
+    EXPECT_TRUE(o.saw("blocks after the box: 0"));
+    EXPECT_FALSE(o.saw(kUploaded));
+    expectNothingStored(o);
+}
+
+TEST(Faults, ClosingAnswerWithoutTheVersionIsNoSuccess) {
+    // After its restart the device answers with a page that carries no values: asked again for
+    // 30 s (1 s here), then the failure; nothing stale is shown.
+    const Outcome o = runScenario(withSim({"--fault-no-page-from", "3"}));
+    expectFailure(o, "Upgrade Failed: TOV not responding after firmware upload");
+    EXPECT_TRUE(o.saw(kUploaded));
+    EXPECT_GE(connections(o), 4); // the closing request was repeated
+    expectImageStored(o);
+}
+
+TEST(Faults, DeviceStillOnItsOldVersionRefusedTheImage) {
+    const Outcome o = runScenario(withSim({"--fault-keep-old-version"}));
+    expectFailure(o, "Upgrade Failed: TOV still reports software version 2.0.9(a)");
+    EXPECT_TRUE(o.saw(kUploaded));
+    EXPECT_EQ(o.deviceEvents("image_check", {"\"accepted\":false"}).size(), 1u);
+    EXPECT_FALSE(o.stored);
+}
+
+TEST(Faults, LinesInsideAChallengeAreNeverSent) {
+    // The nonce carries CR LF and header lines: the program cuts it at the CR.
+    const Outcome o =
+        runScenario(withSim({"--password", "secret", "--qop", "auth", "--fault-challenge-crlf"}));
+    expectSuccess(o);
+    EXPECT_GE(o.deviceEvents("fault", {"challenge-crlf"}).size(), 1u);
+    EXPECT_TRUE(o.deviceEvents("injected_header").empty());
+    for (const std::string& request : o.deviceEvents("http_request"))
+        EXPECT_EQ(request.find("X-Injected"), std::string::npos) << request;
+}
+
+TEST(Faults, StandInImageNeverGoesToARealDevice) {
+    // An address off loopback: the stand-in image this build carries is refused before any
+    // request (nothing could leave this namespace anyway).
+    Scenario s = withSim({});
+    s.prepare = [] {
+        scriptedUi().address = [](const AddressDialogView& view, AddressChoice& choice) {
+            return acceptAddressEntry("192.0.2.10", 0, view.localAddresses, choice);
+        };
+    };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: This program carries a test image, not TOV firmware");
+    EXPECT_FALSE(o.saw("open: connecting"));
+    EXPECT_EQ(connections(o), 0);
 }
 
 // ---- on the real clock: the full 49,984 ms --------------------------------------------------

@@ -21,7 +21,8 @@ std::uint32_t millisecondClock() {
 }
 
 bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds) {
-    return waitReadable(socket, static_cast<std::uint32_t>((milliseconds + kSpeedUp - 1) / kSpeedUp));
+    return waitReadable(socket,
+                        static_cast<std::uint32_t>((milliseconds + kSpeedUp - 1) / kSpeedUp));
 }
 
 void sleepMilliseconds(std::uint32_t milliseconds) {

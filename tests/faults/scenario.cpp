@@ -142,6 +142,7 @@ std::vector<std::string> readLines(const std::filesystem::path& path) {
 // ---- the child's side ----------------------------------------------------------------------
 
 int reportFd = -1;
+std::filesystem::path deviceLog; // the device's event log, for the child to follow
 std::mutex shownMutex;
 std::vector<std::string> shownExtra;
 
@@ -261,6 +262,7 @@ Outcome runScenario(const Scenario& scenario) {
     }
     char pattern[] = "/tmp/tov-faults-XXXXXX";
     const std::filesystem::path dir = ::mkdtemp(pattern);
+    deviceLog = dir / "events.jsonl";
 
     pid_t device = -1;
     if (scenario.startSim) {
@@ -372,6 +374,17 @@ void holdPorts(bool tcp, std::uint16_t first, std::uint16_t last) {
 void recordShown(const std::string& line) {
     std::lock_guard lock(shownMutex);
     shownExtra.push_back(line);
+}
+
+int deviceLogged(const std::vector<std::string>& fragments) {
+    int count = 0;
+    for (const std::string& line : readLines(deviceLog)) {
+        bool all = true;
+        for (const std::string& f : fragments)
+            all = all && line.find(f) != std::string::npos;
+        count += all;
+    }
+    return count;
 }
 
 bool uiShowed(const std::string& prefix) {

@@ -57,3 +57,5 @@ void holdPorts(bool tcp, std::uint16_t first, std::uint16_t last);
 void recordShown(const std::string& line);
 // The scripted UI's record so far (for cancel decisions).
 bool uiShowed(const std::string& prefix);
+// Lines of the device's event log so far that contain every fragment (tov-sim only).
+int deviceLogged(const std::vector<std::string>& fragments);
