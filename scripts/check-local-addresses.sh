@@ -2,10 +2,11 @@
 # Checks, under Wine, that the Windows build lists this computer's addresses as the resolver
 # gives them: inside a private network namespace whose hosts file names the computer 127.0.0.1
 # and 127.0.0.3 (in that order), listLocalAddresses must return exactly those two, in file order.
-#   scripts/check-local-addresses.sh [BUILD_DIR]      (root; BUILD_DIR defaults to build/win)
+#   scripts/check-local-addresses.sh [BUILD_DIR]   (root; BUILD_DIR defaults to build/windows)
+# The windows preset runs it as the ctest entry wine.local-addresses.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=$(cd "${1:-$root/build/win}" && pwd)
+build=$(cd "${1:-$root/build/windows}" && pwd)
 exe=$build/tests/tov-unit-tests.exe
 [ -f "$exe" ] || { echo "check-local-addresses.sh: $exe not built" >&2; exit 2; }
 

@@ -2,17 +2,18 @@
 # Runs the Linux program against the simulated device, inside a private network namespace
 # (root): the device on 127.0.0.2 port 80 with the password "secret", the computer on 127.0.0.1.
 # With a display (DISPLAY set and reachable) you play the user; without one the program runs
-# under Xvfb with xdotool answering every window, and screenshots land in build/gtk/demo/.
+# under Xvfb with xdotool answering every window, and screenshots land in build/native/demo/.
 #   scripts/run-demo-linux.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TOV_GTK_BUILD:-$root/build/gtk}
+# The native preset's build folder.
+build=$root/build/native
 if [ "$(id -u)" -ne 0 ]; then
   echo "run-demo-linux.sh: needs root (a private network namespace)" >&2
   exit 2
 fi
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  (cd "$root" && cmake --preset native >/dev/null)
 fi
 cmake --build "$build" -j"${TOV_JOBS:-2}" --target tov-upgrade tov-sim tov-x-close
 

@@ -1,7 +1,7 @@
 # Wine for the Windows build's tests; source it:  . scripts/wine-env.sh [BUILD_DIR]
 # Gives the build folder a private, quiet Wine prefix (BUILD_DIR/wine-prefix, made on first use
 # with `wineboot -i`, about 10 s) and exports what ctest and the test scripts need. BUILD_DIR
-# defaults to build/win of this checkout; WINEPREFIX, when already set, wins.
+# defaults to build/windows (the windows preset's folder); WINEPREFIX, when already set, wins.
 #
 # Console programs (the unit tests) need no display. GUI programs do: call
 # `wine_env_start_display` to run a private Xvfb for this shell (stopped by `wine_env_stop_display`).
@@ -12,7 +12,7 @@
 # there, so a wineserver of that namespace starts instead of joining one outside.
 
 tov_wine_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-tov_wine_build=${1:-${TOV_WINE_BUILD_DIR:-$tov_wine_root/build/win}}
+tov_wine_build=${1:-${TOV_WINE_BUILD_DIR:-$tov_wine_root/build/windows}}
 tov_wine_build=$(mkdir -p "$tov_wine_build" && cd "$tov_wine_build" && pwd) # Wine wants it whole
 export WINEPREFIX=${WINEPREFIX:-$tov_wine_build/wine-prefix}
 export WINEDEBUG=-all

@@ -2,9 +2,16 @@
 # Runs a Windows program under Wine with the build's private prefix: the cross build's test
 # launcher (CMAKE_CROSSCOMPILING_EMULATOR), so plain `ctest` works without any setup.
 #   scripts/wine-run.sh PROGRAM.exe [ARG...]
+# As root the program gets a private network namespace (scripts/netns-run.sh) with a wineserver of
+# its own: ports 69 and 80 are free, nothing leaves loopback, and tests that ctest runs side by
+# side never share sockets.
 # The build folder is the nearest one above the working directory holding CMakeCache.txt
 # (ctest runs each test inside the build tree), unless TOV_WINE_BUILD_DIR or WINEPREFIX is set.
 set -eu
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+if [ "$(id -u)" -eq 0 ] && [ -z "${TOV_WINE_RUN_PRIVATE:-}" ]; then
+    exec "$here/netns-run.sh" env TOV_WINE_RUN_PRIVATE=1 "$here/wine-run.sh" "$@"
+fi
 if [ -z "${TOV_WINE_BUILD_DIR:-}" ]; then
     dir=$PWD
     while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do
@@ -12,5 +19,13 @@ if [ -z "${TOV_WINE_BUILD_DIR:-}" ]; then
     done
     [ -f "$dir/CMakeCache.txt" ] && TOV_WINE_BUILD_DIR=$dir
 fi
-. "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh" "${TOV_WINE_BUILD_DIR:-}"
-exec "$WINELOADER" "$@"
+. "$here/wine-env.sh" "${TOV_WINE_BUILD_DIR:-}"
+if [ -z "${TOV_WINE_RUN_PRIVATE:-}" ]; then
+    exec "$WINELOADER" "$@"
+fi
+wine_env_private_server
+status=0
+"$WINELOADER" "$@" || status=$?
+# The namespace's wineserver would linger a few seconds, holding ctest's output pipe open.
+wineserver -k 2>/dev/null || true
+exit $status

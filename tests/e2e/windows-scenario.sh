@@ -1,27 +1,48 @@
 #!/usr/bin/env bash
 # One Windows scenario: tov-upgrade.exe under Wine and Xvfb against the simulated device, with
-# tov-driver.exe playing the user. Run inside a private namespace (scripts/netns-run.sh):
+# tov-driver.exe playing the user. Run inside a private namespace (scripts/netns-run.sh), as the
+# windows preset's ctest entries e2e.<scenario> do (tests/e2e/CMakeLists.txt):
 #   windows-scenario.sh STEPS_FILE OUT_DIR
 # Environment: TOV_WIN_BUILD (the MinGW build folder), TOV_NATIVE_BUILD (holds tools/sim/tov-sim),
-# TOV_SCENARIO_PREFIX (a Wine prefix of this scenario's own).
+# TOV_SCENARIO_PREFIX (a Wine prefix of this scenario's own; by default a copy of the build's
+# shared prefix, made here and removed at the end).
 # The steps file's header lines say how to run the device and what its log must show:
 #   # sim: OPTIONS          options for tov-sim (address 127.0.0.2, port 80 are given)
 #   # sim-log: PATTERN      the device's event log must match PATTERN (grep -E)
 #   # sim-log-not: PATTERN  and must not
 #   # time-limit: SECONDS   for the driver (default 120)
 set -u
-steps=$1
-out=$2
+steps=${1:?usage: windows-scenario.sh STEPS_FILE OUT_DIR}
+out=${2:?usage: windows-scenario.sh STEPS_FILE OUT_DIR}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 win=${TOV_WIN_BUILD:?}
 native=${TOV_NATIVE_BUILD:?}
+# Nothing of an earlier run may count (a stale sim.ready would pass for a device that is up).
+rm -rf "$out"
 mkdir -p "$out"
-# run.log is where the caller collects this script's own output: keep it.
-rm -rf "$out/shots"
-find "$out" -maxdepth 1 -name '*.log' ! -name run.log -delete
+# This script's own output stays beside the scenario's other logs, for diagnosis.
+exec > >(tee "$out/run.log") 2>&1
 fail() {
   echo "FAIL: $*" | tee -a "$out/result.log"
 }
+for f in "$win/src/ui/win32/tov-upgrade.exe" "$win/src/ui/win32/tov-driver.exe" \
+  "$native/tools/sim/tov-sim"; do
+  [ -e "$f" ] || { fail "missing $f (build the native and windows presets first)"; exit 1; }
+done
+
+# Every scenario has a wineserver of its own that writes the registry files back, so by default it
+# runs on a hard-linked copy of the shared prefix with registry files of its own.
+if [ -z "${TOV_SCENARIO_PREFIX:-}" ]; then
+  base=$win/wine-prefix
+  [ -f "$base/.tov-ready" ] || { fail "no Wine prefix $base (scripts/wine-prefix.sh)"; exit 1; }
+  TOV_SCENARIO_PREFIX=$out/wine-prefix
+  rm -rf "$TOV_SCENARIO_PREFIX"
+  cp -al "$base" "$TOV_SCENARIO_PREFIX" || { fail "cannot copy the Wine prefix"; exit 1; }
+  for reg in "$TOV_SCENARIO_PREFIX"/*.reg; do
+    cp --remove-destination "$base/$(basename "$reg")" "$reg"
+  done
+  trap 'rm -rf "$TOV_SCENARIO_PREFIX"' EXIT
+fi
 
 # The computer is called tov-test here; it answers to 127.0.0.1 and 127.0.0.3, in that order.
 printf '127.0.0.1 localhost\n127.0.0.1 tov-test\n127.0.0.3 tov-test\n' >"$out/hosts"
@@ -68,5 +89,9 @@ done < <(sed -n 's/^# sim-log-not: //p' "$steps")
 
 if compgen -G "$out/shots/*.bmp" >/dev/null; then
   python3 "$root/tests/e2e/bmp_to_png.py" "$out"/shots/*.bmp
+fi
+if [ $status -ne 0 ]; then
+  grep -h '^FAIL' "$out/driver.log" 2>/dev/null
+  echo "logs and screenshots: $out/"
 fi
 exit $status

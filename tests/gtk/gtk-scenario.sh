@@ -2,7 +2,9 @@
 # One scenario of the Linux program, inside a private network namespace (scripts/netns-run.sh):
 #   gtk-scenario.sh NAME OUT_DIR
 # Environment: TOV_GTK_BUILD (the native build folder holding the program, tov-sim and the test
-# helpers). Writes OUT_DIR/result.log, one PASS or FAIL line per check; exits 1 on any FAIL.
+# helpers), TOV_GTK_SHOTS (where the screenshots go, by default OUT_DIR/screenshots).
+# Writes OUT_DIR/result.log, one PASS or FAIL line per check; exits 1 on any FAIL, after printing
+# the FAIL lines. The native preset runs each scenario as the ctest entry gtk.<name>.
 set -u
 name=$1
 OUT=$2
@@ -24,5 +26,11 @@ trap finish EXIT
 
 if start_display; then
   "scenario_$name"
+fi
+# A scenario that checked nothing (say a name with no function) proves nothing.
+grep -q '^PASS' "$RESULT" || fail "no check passed"
+if [ "$FAILED" -ne 0 ]; then
+  grep '^FAIL' "$RESULT"
+  echo "logs and screenshots: $OUT/"
 fi
 [ "$FAILED" -eq 0 ]
