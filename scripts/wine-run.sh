@@ -24,8 +24,17 @@ if [ -z "${TOV_WINE_RUN_PRIVATE:-}" ]; then
     exec "$WINELOADER" "$@"
 fi
 wine_env_private_server
+# A prefix of its own too (a hard-linked copy, registry files copied whole): two wineservers
+# writing one prefix's registry at once break each other's programs.
+private=$(mktemp -d "$(dirname "$WINEPREFIX")/wine-run.XXXXXX")
+cp -al "$WINEPREFIX" "$private/prefix"
+for reg in "$private"/prefix/*.reg; do
+    cp --remove-destination "$WINEPREFIX/$(basename "$reg")" "$reg"
+done
+export WINEPREFIX=$private/prefix
 status=0
 "$WINELOADER" "$@" || status=$?
 # The namespace's wineserver would linger a few seconds, holding ctest's output pipe open.
 wineserver -k 2>/dev/null || true
+rm -rf "$private"
 exit $status

@@ -1,76 +1,15 @@
-// The embedded image, the product name, the version text, the generator and the dialog logic.
+// What the dialogs do with the user's answers: the address parser, the address entry and the
+// credentials, with their cuts.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstring>
 #include <string>
 
-#include "app/context.h"
-#include "app/firmware_image.h"
 #include "base/random.h"
-#include "platform/platform.h"
 #include "ui/dialog_logic.h"
 #include "ui/dotted_address.h"
 
 namespace {
-
-std::array<std::uint8_t, 128> headerWith(const char* magic) {
-    std::array<std::uint8_t, 128> header{};
-    std::memcpy(header.data(), magic, std::strlen(magic));
-    return header;
-}
-
-TEST(EmbeddedImage, StandInHasTheDeviceLayout) {
-    const auto image = firmwareBytes(nullptr);
-    ASSERT_EQ(image.size(), 725912u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.data()), 16), "ToV2000 FiRmWaRe");
-    const std::uint32_t lengthField = std::uint32_t{image[88]} << 24 |
-                                      std::uint32_t{image[89]} << 16 |
-                                      std::uint32_t{image[90]} << 8 | image[91];
-    EXPECT_EQ(lengthField, image.size());
-    EXPECT_STREQ(reinterpret_cast<const char*>(image.data() + 92), "2.0.10(e)");
-    ASSERT_TRUE(loadFirmwareImage(image));
-    EXPECT_STREQ(
-        productNameFor(std::span<const std::uint8_t, 128>(upgradeContext.firmware.firmwareHeader)),
-        "TOV-1000/2000");
-    EXPECT_STREQ(imageVersion(), "2.0.10(e)");
-    EXPECT_EQ(upgradeContext.firmware.firmwareData, image.data());
-}
-
-TEST(EmbeddedImage, ProductNameFromFirstSevenCharactersAnyCase) {
-    EXPECT_STREQ(productNameFor(headerWith("TOV3000")), "TOV-3000");
-    EXPECT_STREQ(productNameFor(headerWith("tOv3000-anything")), "TOV-3000");
-    EXPECT_STREQ(productNameFor(headerWith("ToV2000 FiRmWaRe")), "TOV-1000/2000");
-    EXPECT_STREQ(productNameFor(headerWith("tov2000x")), "TOV-1000/2000");
-    EXPECT_STREQ(productNameFor(headerWith("TOV200")), "ODM-Product"); // NUL inside the seven
-    EXPECT_STREQ(productNameFor(headerWith("XYZ2000")), "ODM-Product");
-    EXPECT_STREQ(productNameFor(headerWith("")), "ODM-Product");
-}
-
-TEST(EmbeddedImage, TooShortImageIsRefusedAndVersionNeverRunsPastTheHeader) {
-    std::array<std::uint8_t, 127> shortImage{};
-    EXPECT_FALSE(loadFirmwareImage(shortImage));
-    EXPECT_FALSE(loadFirmwareImage({}));
-
-    std::array<std::uint8_t, 200> image{};
-    std::memset(image.data() + 92, 'v', 108); // no NUL anywhere after byte 92
-    ASSERT_TRUE(loadFirmwareImage(image));
-    EXPECT_EQ(std::string(imageVersion()), std::string(35, 'v'));
-    EXPECT_EQ(image[127], 'v'); // the image itself is untouched
-}
-
-TEST(RandomGenerator, FollowsTheWindowsRuntimeSequence) {
-    seedRandom(1);
-    const int expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
-    for (int value : expected)
-        EXPECT_EQ(drawRandom(), value);
-    seedRandom(0xffffffffu);
-    for (int i = 0; i < 1000; ++i) {
-        const int v = drawRandom();
-        ASSERT_GE(v, 0);
-        ASSERT_LE(v, 32767);
-    }
-}
 
 struct AddressCase {
     const char* text;

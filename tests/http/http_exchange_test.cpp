@@ -303,7 +303,7 @@ TEST(HttpExchangeDeathTest, NoSocketIsReported) {
         std::fprintf(stderr, "socket %s, cannot open %s\n",
                      socket == kInvalidSocket ? "none" : "made",
                      failure == HttpOutcome::cannotOpenSocket ? "yes" : "no");
-                std::fflush(stderr);
+        std::fflush(stderr);
         std::_Exit(0); // no static destructors in the death test's child
     };
     EXPECT_EXIT(exhaustAndConnect(), ::testing::ExitedWithCode(0), "socket none, cannot open yes");
