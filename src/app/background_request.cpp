@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/context.h"
+#include "app/window_pace.h"
 #include "base/text.h"
 #include "platform/debug_log.h"
 #include "platform/platform.h"
@@ -42,32 +43,46 @@ int requestWorker(void* argument) {
     return 0;
 }
 
+// The bar shows activity, not progress: one step every 10 ms, 0 to 100 and round again. It is
+// drawn at a human rate; a repeated attempt's window goes on from the step the last one reached.
 struct BarAnimation {
-    int cycle = 0; // wait cycles since the bar last moved, 0 to 10
-    int step = 0;  // next bar position, 0 to 100
+    std::uint32_t pending = 0; // milliseconds not yet turned into steps
+    int step = 0;              // next bar position, 0 to 100
 };
+constexpr std::uint32_t kBarStepMilliseconds = 10;
+
+void moveBar(ProgressWindow window, BarAnimation& bar, std::uint32_t elapsed) {
+    bar.pending += elapsed;
+    if (bar.pending < kBarStepMilliseconds)
+        return;
+    int shown = bar.step;
+    for (; bar.pending >= kBarStepMilliseconds; bar.pending -= kBarStepMilliseconds) {
+        shown = bar.step;
+        if (++bar.step > 100)
+            bar.step = 0;
+    }
+    setProgressPosition(window, shown);
+}
 
 enum class AttemptEnd { finished, cancelled, stopped };
 
+// Wakes when the worker ends, or every 30 ms for the window: its messages, its Cancel, its bar.
 AttemptEnd waitForWorker(ThreadHandle worker, ProgressWindow window, BarAnimation& bar,
                          const std::atomic<bool>* stopWhen) {
+    std::uint32_t last = millisecondClock();
     for (;;) {
-        if (threadFinished(worker)) {
+        if (waitThreadOnClock(worker, kWindowUpdateMilliseconds)) {
             takeThreadResult(worker);
             return AttemptEnd::finished;
         }
-        handleOneProgressMessage(window);
+        handleAllProgressMessages(window);
         if (progressCancelled(window) || (stopWhen != nullptr && stopWhen->load())) {
             releaseThread(worker); // it ends by itself once its socket gives up
             return progressCancelled(window) ? AttemptEnd::cancelled : AttemptEnd::stopped;
         }
-        sleepMilliseconds(1);
-        if (++bar.cycle == 10) {
-            setProgressPosition(window, bar.step);
-            if (++bar.step > 100)
-                bar.step = 0;
-            bar.cycle = 0;
-        }
+        const std::uint32_t now = millisecondClock();
+        moveBar(window, bar, now - last);
+        last = now;
     }
 }
 

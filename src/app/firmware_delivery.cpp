@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/context.h"
+#include "app/window_pace.h"
 #include "platform/debug_log.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
@@ -73,11 +74,11 @@ std::optional<TftpReadRequest> waitForDevice(FirmwareDelivery& delivery, std::st
     ProgressWindow window = openProgressWindow(ProgressKind::waiting, kWaitingTitle);
     setProgressRange(window, 0, 1000);
     setProgressPosition(window, 0);
-    int animation = 0; // one step per poll that received nothing: 1, 2, ... 999, 0, ...
+    // The bar runs one step a millisecond, 0 to 999 and round again, drawn at each of the
+    // wait's turns (about every 30 ms).
+    const std::uint32_t start = millisecondClock();
     const auto request = waitForReadRequest(delivery.listener, fileName, deviceAddress, [&] {
-        if (++animation == 1000)
-            animation = 0;
-        setProgressPosition(window, animation);
+        setProgressPosition(window, static_cast<int>((millisecondClock() - start) % 1000));
         handleAllProgressMessages(window);
         return delivery.stopAt(window);
     });
@@ -96,11 +97,20 @@ TransferOutcome sendFirmware(FirmwareDelivery& delivery, std::span<const std::ui
     trace("++++size %u, %u, %u", session.imageSize, session.lastBlockLength, session.blockCount);
     setProgressRange(upload, 0, static_cast<int>(session.blockCount));
 
-    TransferHooks hooks;
-    hooks.acknowledged = [&](std::uint32_t blockCounter, std::uint32_t bytesAcknowledged) {
+    // The bar and caption follow the ACKs at a human rate; the last state reached is always
+    // shown (all bytes and a full bar after the last block's ACK).
+    WindowPace pace;
+    std::uint32_t shownCounter = 0;
+    const auto show = [&](std::uint32_t blockCounter, std::uint32_t bytesAcknowledged) {
         setProgressPosition(upload, static_cast<int>(blockCounter));
         setProgressTitle(
             upload, uploadCaption(deviceAddressText, bytesAcknowledged, session.imageSize).data());
+        shownCounter = blockCounter;
+    };
+    TransferHooks hooks;
+    hooks.acknowledged = [&](std::uint32_t blockCounter, std::uint32_t bytesAcknowledged) {
+        if (blockCounter > session.blockCount || windowMayChange(pace, millisecondClock()))
+            show(blockCounter, bytesAcknowledged);
     };
     hooks.periodic = [&] {
         handleAllProgressMessages(upload);
@@ -109,5 +119,7 @@ TransferOutcome sendFirmware(FirmwareDelivery& delivery, std::span<const std::ui
     hooks.stopRequested = [&] { return delivery.stopRequested.load(); };
     const TransferOutcome outcome = transferTftpImage(session, hooks);
     delivery.transferOver.store(true);
+    if (session.blockCounter != shownCounter)
+        show(session.blockCounter, session.bytesAcknowledged);
     return outcome;
 }

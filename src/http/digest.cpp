@@ -38,8 +38,6 @@ void storeQuotedValue(std::string_view text, std::string_view name, char (&field
     copyText(field, value);
 }
 
-
-
 // MD5 of the pieces, joined by single colons.
 void md5Joined(std::span<std::uint8_t, kMd5DigestSize> digest,
                std::initializer_list<std::string_view> pieces) {

@@ -25,8 +25,6 @@ std::size_t writeRequest(std::span<char> request, const char* path, DigestChalle
     return length;
 }
 
-
-
 // The whole answer's length from a complete head that carries Content-Length; none when the head
 // has none (the answer then ends at the device's close) or a value that is not a plain number.
 std::optional<std::size_t> announcedLength(std::string_view head) {
@@ -86,7 +84,7 @@ int readAnswer(SocketHandle socket, std::span<char> buffer) {
             break;
         received += static_cast<std::size_t>(n);
         buffer[received] = '\0';
-                if (!headSeen) {
+        if (!headSeen) {
             // Only the new bytes (and the three before them) can complete the empty line.
             const std::string_view text(buffer.data(), received);
             const std::size_t end = text.find("\r\n\r\n", headSearchedTo);

@@ -89,6 +89,8 @@ using ThreadHandle = PlatformThread*;
 // Starts a thread at once with the default stack; nullptr when it could not start.
 ThreadHandle startThread(ThreadBody body, void* argument);
 bool threadFinished(ThreadHandle thread);
+// Waits at most `milliseconds` for the thread to end; true once it has.
+bool waitThreadFinished(ThreadHandle thread, std::uint32_t milliseconds);
 // The body's result; only meaningful once threadFinished() is true. Releases the handle.
 int takeThreadResult(ThreadHandle thread);
 // Gives up the handle of a thread that may still run (a worker blocked on a socket nobody waits
@@ -103,6 +105,8 @@ void sleepMilliseconds(std::uint32_t milliseconds);
 // waitReadable() measured on the program's clock: a wait the program times (a resend, a poll)
 // rather than a fixed real-time bound, so a controllable clock in the tests can run it.
 bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds);
+// waitThreadFinished() measured on the program's clock, likewise.
+bool waitThreadOnClock(ThreadHandle thread, std::uint32_t milliseconds);
 
 // Ends the whole process at once with exit status 0, from any thread.
 [[noreturn]] void endProcess();

@@ -70,19 +70,17 @@ bool isOfferedFileRequest(std::span<const std::uint8_t> datagram, std::string_vi
 std::optional<TftpReadRequest> waitForReadRequest(TftpListener& listener, std::string_view fileName,
                                                   std::uint32_t deviceAddress,
                                                   const std::function<bool()>& idle) {
-    constexpr std::uint32_t kBusyIdleMilliseconds = 10;
     setNonBlocking(listener.socket);
-    std::uint32_t idleAt = millisecondClock() + kBusyIdleMilliseconds;
+    std::uint32_t idleAt = millisecondClock() + kListenerTickMilliseconds;
     for (;;) {
         Ipv4SocketAddress from{};
         const int received = receiveDatagram(listener.socket, listener.receiveBuffer, from);
         if (received <= 0) {
-            // Waiting on the socket rather than sleeping lets a request be taken the moment it
-            // arrives; the poll counts the same either way.
-            waitReadableOnClock(listener.socket, 1);
+            // Asleep until a datagram arrives or the window's next turn: waiting costs nothing.
+            waitReadableOnClock(listener.socket, kListenerTickMilliseconds);
             if (idle())
                 return std::nullopt;
-            idleAt = millisecondClock() + kBusyIdleMilliseconds;
+            idleAt = millisecondClock() + kListenerTickMilliseconds;
             continue;
         }
         // A received datagram is dealt with at once, but a stream of them never keeps the
@@ -100,7 +98,7 @@ std::optional<TftpReadRequest> waitForReadRequest(TftpListener& listener, std::s
         if (static_cast<std::int32_t>(millisecondClock() - idleAt) >= 0) {
             if (idle())
                 return std::nullopt;
-            idleAt = millisecondClock() + kBusyIdleMilliseconds;
+            idleAt = millisecondClock() + kListenerTickMilliseconds;
         }
     }
 }

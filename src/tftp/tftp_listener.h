@@ -13,6 +13,9 @@
 
 inline constexpr std::uint16_t kTftpFirstPort = 69;
 inline constexpr std::uint16_t kTftpLastPort = 168;
+// A quiet wait lasts at most this long before the caller's window work, which also runs at least
+// this often however busy the socket.
+inline constexpr std::uint32_t kListenerTickMilliseconds = 30;
 
 struct TftpListener {
     std::uint32_t boundAddress; // host byte order, 0 = every local address
@@ -36,7 +39,7 @@ struct TftpReadRequest {
 
 // Waits for a read request for exactly `fileName` (case-sensitive, leading "/" included) from
 // `deviceAddress`; requests from any other host are never answered. After each poll that
-// received nothing (having waited up to 1 ms on the socket), and at least every 10 ms however
+// received nothing (having waited up to 30 ms on the socket), and at least every 30 ms however
 // busy the socket, `idle` runs the caller's window work; its true ends the wait.
 std::optional<TftpReadRequest> waitForReadRequest(TftpListener& listener, std::string_view fileName,
                                                   std::uint32_t deviceAddress,

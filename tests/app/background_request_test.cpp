@@ -195,7 +195,7 @@ TEST_F(BackgroundRequestTest, CancelWhileTheDeviceNeverAnswersEndsTheWaitAtOnce)
     listenSocket(silent.get(), 1);
     int polls = 0;
     scriptedUi().cancelProgress = [&polls](ProgressKind kind) {
-        return kind == ProgressKind::connecting && ++polls == 200;
+        return kind == ProgressKind::connecting && ++polls == 20;
     };
     EXPECT_EQ(requestFrom(port).status, RequestStatus::cancelled);
     const auto events = uiEvents();

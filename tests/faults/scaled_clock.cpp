@@ -25,6 +25,11 @@ bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds) {
                         static_cast<std::uint32_t>((milliseconds + kSpeedUp - 1) / kSpeedUp));
 }
 
+bool waitThreadOnClock(ThreadHandle thread, std::uint32_t milliseconds) {
+    return waitThreadFinished(thread,
+                              static_cast<std::uint32_t>((milliseconds + kSpeedUp - 1) / kSpeedUp));
+}
+
 void sleepMilliseconds(std::uint32_t milliseconds) {
     const std::uint64_t real = (milliseconds + kSpeedUp - 1) / kSpeedUp;
     timespec wait{static_cast<time_t>(real / 1000), static_cast<long>(real % 1000) * 1000000L};

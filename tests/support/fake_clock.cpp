@@ -33,6 +33,13 @@ bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds) {
     return false;
 }
 
+bool waitThreadOnClock(ThreadHandle thread, std::uint32_t milliseconds) {
+    if (waitThreadFinished(thread, milliseconds))
+        return true;
+    sleepMilliseconds(milliseconds);
+    return false;
+}
+
 void sleepMilliseconds(std::uint32_t milliseconds) {
     now += milliseconds; // wraps at 2^32 like the real clock
     slept += milliseconds;

@@ -97,6 +97,11 @@ bool ScriptedDevice::step() {
     auto answer = [&](std::uint32_t block) {
         if (block >= script.silentFrom)
             return;
+        if (script.dropAckEvery != 0 && block > seen.lastDroppedEvery &&
+            block % script.dropAckEvery == 0) {
+            seen.lastDroppedEvery = block;
+            return;
+        }
         if (block == script.dropAckOnce && !seen.dropped) {
             seen.dropped = true;
             return;

@@ -45,6 +45,7 @@ struct DeviceScript {
     int ignoreOacks = 0;                // OACKs left unanswered before one is acknowledged
     bool refuseOack = false;            // every OACK is answered with ERROR 8 (option refused)
     std::uint32_t dropAckOnce = kNever; // the first ACK of this block is never sent
+    std::uint32_t dropAckEvery = 0;     // nor that of every block number divisible by this
     bool duplicateAcks = false;         // every ACK is sent twice
     std::uint32_t staleAt = kNever;     // before this block's ACK, 120 copies of the previous ACK
     std::uint32_t silentFrom = kNever;  // from this block on, nothing is acknowledged
@@ -70,6 +71,7 @@ struct DeviceRecord {
     int lastDataLength = -1;
     bool lastBlockSeen = false;
     std::uint32_t nextBlock = 1;
+    std::uint32_t lastDroppedEvery = 0;
     std::vector<std::uint8_t> image;
     bool dropped = false, rrqRepeated = false, strayed = false, stale = false,
          cut = false; // one-off script steps done

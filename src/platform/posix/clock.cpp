@@ -15,6 +15,10 @@ bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds) {
     return waitReadable(socket, milliseconds);
 }
 
+bool waitThreadOnClock(ThreadHandle thread, std::uint32_t milliseconds) {
+    return waitThreadFinished(thread, milliseconds);
+}
+
 void sleepMilliseconds(std::uint32_t milliseconds) {
     timespec wait{static_cast<time_t>(milliseconds / 1000),
                   static_cast<long>(milliseconds % 1000) * 1000000L};

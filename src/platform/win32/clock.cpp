@@ -13,6 +13,10 @@ bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds) {
     return waitReadable(socket, milliseconds);
 }
 
+bool waitThreadOnClock(ThreadHandle thread, std::uint32_t milliseconds) {
+    return waitThreadFinished(thread, milliseconds);
+}
+
 void sleepMilliseconds(std::uint32_t milliseconds) {
     ::Sleep(milliseconds);
 }

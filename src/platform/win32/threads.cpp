@@ -49,6 +49,10 @@ bool threadFinished(ThreadHandle thread) {
     return ::WaitForSingleObject(thread->handle, 0) == WAIT_OBJECT_0;
 }
 
+bool waitThreadFinished(ThreadHandle thread, std::uint32_t milliseconds) {
+    return ::WaitForSingleObject(thread->handle, milliseconds) == WAIT_OBJECT_0;
+}
+
 int takeThreadResult(ThreadHandle thread) {
     ::WaitForSingleObject(thread->handle, INFINITE);
     ::CloseHandle(thread->handle);
