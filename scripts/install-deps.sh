@@ -12,7 +12,8 @@ packages=(
   curl atftp tftpd-hpa                            # real TFTP peers
   clang-format
   clang libclang-rt-14-dev                        # libFuzzer and the sanitizers' runtimes (hardening)
-  libgtk-3-dev pkg-config librsvg2-common         # the Linux program (GTK 3; SVG icon loader)
+    libgtk-3-dev pkg-config librsvg2-common         # the Linux program (GTK 3; SVG icon loader)
+  libcli11-dev                                    # the command-line program's option parsing
   xdotool imagemagick                             # its window tests: keys, screenshots
 )
 missing=()

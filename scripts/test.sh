@@ -12,7 +12,7 @@ jobs=${TOV_JOBS:-2}
 
 # What each preset's stage runs (ctest -L): between them, every test that preset registers.
 declare -A labels=(
-  [native]='unit|timed|faults|sim|tftp|gtk' # unit and timed tests, fault matrix, device, Linux program
+  [native]='unit|timed|faults|sim|tftp|gtk|cli' # unit and timed tests, fault matrix, device, Linux and command-line programs
   [windows]='wine'                          # unit tests, local addresses, scenarios under Wine
   [asan]='asan' [tsan]='tsan' [fuzz]='fuzz' # hardening
 )

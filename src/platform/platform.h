@@ -108,8 +108,9 @@ bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds);
 // waitThreadFinished() measured on the program's clock, likewise.
 bool waitThreadOnClock(ThreadHandle thread, std::uint32_t milliseconds);
 
-// Ends the whole process at once with exit status 0, from any thread.
-[[noreturn]] void endProcess();
+// Ends the whole process at once, from any thread, with `status` (the desktop programs end every
+// path with 0; the command-line program says in it what happened).
+[[noreturn]] void endProcess(int status = 0);
 
 // ---- The embedded firmware image ------------------------------------------------------------
 

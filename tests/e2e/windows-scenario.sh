@@ -11,6 +11,9 @@
 #   # sim-log: PATTERN      the device's event log must match PATTERN (grep -E)
 #   # sim-log-not: PATTERN  and must not
 #   # time-limit: SECONDS   for the driver (default 120)
+#   # console: ARGS         run the console program tov-upgrade-cli.exe with ARGS instead of the
+#                           windows and the driver: it must exit 0
+#   # console-output: PATTERN  its output must match PATTERN (grep -E)
 set -u
 steps=${1:?usage: windows-scenario.sh STEPS_FILE OUT_DIR}
 out=${2:?usage: windows-scenario.sh STEPS_FILE OUT_DIR}
@@ -25,8 +28,9 @@ exec > >(tee "$out/run.log") 2>&1
 fail() {
   echo "FAIL: $*" | tee -a "$out/result.log"
 }
+console=$(sed -n 's/^# console: //p' "$steps")
 for f in "$win/src/ui/win32/tov-upgrade.exe" "$win/src/ui/win32/tov-driver.exe" \
-  "$native/tools/sim/tov-sim"; do
+  "$win/src/ui/cli/tov-upgrade-cli.exe" "$native/tools/sim/tov-sim"; do
   [ -e "$f" ] || { fail "missing $f (build the native and windows presets first)"; exit 1; }
 done
 
@@ -63,14 +67,25 @@ export WINEPREFIX=${TOV_SCENARIO_PREFIX:?}
 # shellcheck source=/dev/null
 . "$root/scripts/wine-env.sh" "$win"
 wine_env_private_server
-wine_env_start_display || { fail "no display"; kill "$sim"; exit 1; }
-
 limit=$(sed -n 's/^# time-limit: //p' "$steps")
-timeout "${limit:-120}" "$WINELOADER" "$win/src/ui/win32/tov-driver.exe" \
-  --program "$win/src/ui/win32/tov-upgrade.exe" --log "$out/driver.log" --shots "$out/shots" \
-  "$steps" >"$out/driver.out" 2>&1
-status=$?
-[ $status -eq 0 ] || fail "driver status $status (see driver.log)"
+if [ -n "$console" ]; then
+  # A console program: no display, no driver; its status and output tell.
+  # shellcheck disable=SC2086
+  timeout "${limit:-120}" "$WINELOADER" "$win/src/ui/cli/tov-upgrade-cli.exe" $console \
+    >"$out/console.out" 2>"$out/console.err"
+  status=$?
+  [ $status -eq 0 ] || fail "console program status $status: $(cat "$out/console.err")"
+  while IFS= read -r pattern; do
+    grep -Eq -- "$pattern" "$out/console.out" || { fail "console output lacks: $pattern"; status=1; }
+  done < <(sed -n 's/^# console-output: //p' "$steps")
+else
+  wine_env_start_display || { fail "no display"; kill "$sim"; exit 1; }
+  timeout "${limit:-120}" "$WINELOADER" "$win/src/ui/win32/tov-driver.exe" \
+    --program "$win/src/ui/win32/tov-upgrade.exe" --log "$out/driver.log" --shots "$out/shots" \
+    "$steps" >"$out/driver.out" 2>&1
+  status=$?
+  [ $status -eq 0 ] || fail "driver status $status (see driver.log)"
+fi
 
 wineserver -k 2>/dev/null
 wine_env_stop_display

@@ -64,10 +64,12 @@ int reap(pid_t pid, double seconds, int signalFirst) {
     return -1;
 }
 
-pid_t startSim(const std::filesystem::path& dir, const std::vector<std::string>& extra) {
+pid_t startSim(const std::filesystem::path& dir, const std::vector<std::string>& extra,
+               const std::string& address = "127.0.0.2") {
+    std::filesystem::create_directories(dir);
     std::vector<std::string> args = {TOV_SIM_PATH,
                                      "--address",
-                                     "127.0.0.2",
+                                     address,
                                      "--log",
                                      (dir / "events.jsonl").string(),
                                      "--ready-file",
@@ -170,6 +172,36 @@ void report() {
     writeAll(block);
 }
 
+// A program instead of runUpgrade: its input from a file, its output to files.
+[[noreturn]] void runCommand(const Scenario& scenario, const std::filesystem::path& dir) {
+    {
+        std::ofstream input(dir / "command.stdin", std::ios::binary);
+        input << scenario.standardInput;
+    }
+    const int in = ::open((dir / "command.stdin").c_str(), O_RDONLY);
+    const int out = ::open((dir / "command.stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open((dir / "command.stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0)
+        ::_exit(126);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    // No controlling terminal: a program that would ask must find none.
+    ::setsid();
+    std::vector<std::string> args = scenario.command;
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 [[noreturn]] void runChild(const Scenario& scenario, int fd) {
     reportFd = fd;
     ::alarm(static_cast<unsigned>(scenario.childSeconds));
@@ -265,9 +297,14 @@ Outcome runScenario(const Scenario& scenario) {
     deviceLog = dir / "events.jsonl";
 
     pid_t device = -1;
+    std::vector<pid_t> moreDevices;
     if (scenario.startSim) {
         device = startSim(dir, scenario.simArgs);
-        if (device < 0) {
+        for (std::size_t i = 0; i < scenario.moreDevices.size(); ++i)
+            moreDevices.push_back(startSim(dir / ("device" + std::to_string(i)), scenario.simArgs,
+                                           scenario.moreDevices[i]));
+        if (device < 0 ||
+            std::find(moreDevices.begin(), moreDevices.end(), -1) != moreDevices.end()) {
             outcome.shown.push_back("setup: tov-sim did not start");
             return outcome;
         }
@@ -284,15 +321,33 @@ Outcome runScenario(const Scenario& scenario) {
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipeFds[0]);
+        if (!scenario.command.empty())
+            runCommand(scenario, dir);
         runChild(scenario, pipeFds[1]);
     }
     ::close(pipeFds[1]);
 
-    // Read the child's reports until it closes the pipe (ends), within its time.
+    // Read the child's reports until it closes the pipe (ends), within its time; a program of the
+    // scenario's own reports nothing and is waited for, interrupted when the scenario says.
     std::string text;
     const auto deadline = started + std::chrono::seconds(scenario.childSeconds + 10);
     char buffer[4096];
+    bool interruptSent = false;
+    int status = -1;
     while (Clock::now() < deadline) {
+        if (!scenario.command.empty()) {
+            if (scenario.interruptWhen && !interruptSent && scenario.interruptWhen()) {
+                ::kill(child, SIGINT);
+                interruptSent = true;
+            }
+            int waited = 0;
+            if (::waitpid(child, &waited, WNOHANG) == child) {
+                status = waited;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
         pollfd p{pipeFds[0], POLLIN, 0};
         if (::poll(&p, 1, 100) <= 0)
             continue;
@@ -302,7 +357,8 @@ Outcome runScenario(const Scenario& scenario) {
         text.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(pipeFds[0]);
-    const int status = reap(child, 5, SIGKILL);
+    if (status == -1)
+        status = reap(child, 5, SIGKILL);
     outcome.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     outcome.exited = status >= 0 && WIFEXITED(status);
     outcome.exitStatus = outcome.exited ? WEXITSTATUS(status) : -1;
@@ -321,6 +377,19 @@ Outcome runScenario(const Scenario& scenario) {
 
     if (device > 0)
         reap(device, 0, SIGTERM);
+    for (std::size_t i = 0; i < moreDevices.size(); ++i) {
+        reap(moreDevices[i], 0, SIGTERM);
+        const std::filesystem::path deviceDir = dir / ("device" + std::to_string(i));
+        outcome.moreDeviceLogs.push_back(readLines(deviceDir / "events.jsonl"));
+        std::ifstream image(deviceDir / "installed.bin", std::ios::binary);
+        outcome.moreDevicesStoredTheImage.push_back(
+            image &&
+            std::vector<std::uint8_t>(std::istreambuf_iterator<char>(image), {}) == carriedImage());
+    }
+    if (!scenario.command.empty()) {
+        outcome.output = readFile(dir / "command.stdout");
+        outcome.errorOutput = readFile(dir / "command.stderr");
+    }
     outcome.simLog = readLines(dir / "events.jsonl");
     std::ifstream stored(dir / "installed.bin", std::ios::binary);
     if (stored) {

@@ -17,10 +17,20 @@ struct Scenario {
     // instead of tov-sim (each is sent whole, then the connection is closed).
     std::vector<std::string> ownDeviceAnswers;
     std::size_t ownDeviceChunk = 0; // bytes per send with a 1 ms pause between (0: all at once)
-    int ownDeviceHoldSeconds = 0;   // keep each connection open this long after the answer
-    // In the child, before runUpgrade: sets the scripted answers, holds ports, ...
+    int ownDeviceHoldSeconds =
+        0; // keep each connection open this long after the answer
+           // In the child, before runUpgrade: sets the scripted answers, holds ports, ...
     std::function<void()> prepare;
     int childSeconds = 90; // the child is killed after this long
+
+    // A program to run instead of runUpgrade (argv; "/bin/sh", "-c", ... for a pipeline), with
+    // this as its standard input; its output is kept.
+    std::vector<std::string> command;
+    std::string standardInput;
+    // Asked every few milliseconds while the program runs: true sends it SIGINT (once).
+    std::function<bool()> interruptWhen;
+    // Further simulated devices, beside the one on 127.0.0.2, with the same options.
+    std::vector<std::string> moreDevices;
 };
 
 struct Outcome {
@@ -30,7 +40,12 @@ struct Outcome {
     std::vector<std::string> simLog; // the device's event log, one JSON object per line
     bool stored = false;             // the device stored an image
     std::vector<std::uint8_t> storedImage;
-    double seconds = 0; // the child's run time
+    double seconds = 0;      // the child's run time
+    std::string output;      // a command's standard output
+    std::string errorOutput; // and its standard error
+    // The further devices, in order: their event logs and whether each stored the image whole.
+    std::vector<std::vector<std::string>> moreDeviceLogs;
+    std::vector<bool> moreDevicesStoredTheImage;
 
     // Whether a shown line equals text.
     bool saw(const std::string& text) const;

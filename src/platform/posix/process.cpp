@@ -1,11 +1,11 @@
-// Ending the process at once, from any thread, with status 0.
+// Ending the process at once, from any thread.
 #include <unistd.h>
 
 #include <cstdio>
 
 #include "platform/platform.h"
 
-void endProcess() {
+void endProcess(int status) {
     std::fflush(nullptr);
-    ::_exit(0);
+    ::_exit(status);
 }

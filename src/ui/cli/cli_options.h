@@ -1,0 +1,26 @@
+// The command line of tov-upgrade-cli.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+enum class OutputMode { human, quiet, json };
+
+struct CliOptions {
+    std::string address;                      // the device, as typed
+    bool yes = false;                         // no confirmation question
+    std::optional<std::string> passwordFile;  // its first line is the password
+    bool passwordStdin = false;               // the first line of standard input is
+    std::optional<std::string> localAddress;  // which of this computer's addresses to use
+    OutputMode output = OutputMode::human;
+};
+
+struct ParsedCommandLine {
+    std::optional<CliOptions> options; // none: the program ends with `status` after `message`
+    int status = 0;
+    std::string message; // what to print (help, version, or the usage error)
+    bool toStandardError = false;
+};
+
+ParsedCommandLine parseCommandLine(int argc, char** argv);

@@ -1,0 +1,65 @@
+// tov-upgrade-cli: the upgrade from a terminal or a script, with an exit status that says how it
+// went.
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "app/upgrade_sequence.h"
+#include "cli_options.h"
+#include "cli_session.h"
+#include "platform/platform.h"
+#include "terminal.h"
+
+namespace {
+
+// The password the options name, read before anything is asked of the device.
+bool loadPassword(CliSession& session) {
+    const CliOptions& options = session.options;
+    if (options.passwordFile) {
+        if (readableByOthers(*options.passwordFile)) {
+            std::fprintf(stderr,
+                         "tov-upgrade-cli: %s can be read by others; refusing it (chmod o-r)\n",
+                         options.passwordFile->c_str());
+            session.exitStatus = kExitUsage;
+            return false;
+        }
+        std::ifstream file(*options.passwordFile);
+        std::string line;
+        if (!file || !std::getline(file, line)) {
+            std::fprintf(stderr, "tov-upgrade-cli: cannot read a password from %s\n",
+                         options.passwordFile->c_str());
+            session.exitStatus = kExitAuthentication;
+            return false;
+        }
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        session.password = line;
+    } else if (options.passwordStdin) {
+        session.password = readStandardInputLine();
+        if (!session.password) {
+            std::fputs("tov-upgrade-cli: no password on standard input\n", stderr);
+            session.exitStatus = kExitAuthentication;
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const ParsedCommandLine parsed = parseCommandLine(argc, argv);
+    if (!parsed.options) {
+        std::fputs(parsed.message.c_str(), parsed.toStandardError ? stderr : stdout);
+        return parsed.status;
+    }
+    CliSession& session = cliSession();
+    session.options = *parsed.options;
+    if (!loadPassword(session))
+        return session.exitStatus;
+    watchInterrupts(kExitCancelled);
+    runUpgrade(nullptr);
+    // Ended at once rather than by returning: a request worker given up on may still be blocked
+    // on its socket.
+    endProcess(session.exitStatus);
+}
