@@ -2,6 +2,8 @@
 // went.
 #include <cstdio>
 #include <fstream>
+#include <iostream>
+#include <optional>
 #include <string>
 
 #include "app/upgrade_sequence.h"
@@ -11,6 +13,16 @@
 #include "terminal.h"
 
 namespace {
+
+// One line (without its line end) from standard input; none at its end.
+std::optional<std::string> readStandardInputLine() {
+    std::string line;
+    if (!std::getline(std::cin, line))
+        return std::nullopt;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
 
 // The password the options name, read before anything is asked of the device.
 bool loadPassword(CliSession& session) {

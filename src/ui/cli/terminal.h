@@ -12,8 +12,7 @@ bool outputIsTerminal();
 // on it; none when there is no terminal, or on Ctrl-C or end of input.
 std::optional<std::string> askTerminal(const char* prompt, bool echo);
 
-// One line (without its line end) from standard input; none at its end.
-std::optional<std::string> readStandardInputLine();
+
 
 // From now on the first Ctrl-C (SIGINT, or the console's Ctrl-C or Ctrl-Break) only marks an
 // interruption; a second one ends the program at once with `secondStatus`.

@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
 namespace {
 
@@ -64,14 +63,7 @@ std::optional<std::string> askTerminal(const char* prompt, bool echo) {
     return line;
 }
 
-std::optional<std::string> readStandardInputLine() {
-    std::string line;
-    if (!std::getline(std::cin, line))
-        return std::nullopt;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
-}
+
 
 void watchInterrupts(int secondStatus) {
     secondInterruptStatus = secondStatus;
