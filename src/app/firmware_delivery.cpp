@@ -15,9 +15,6 @@ int tftpThread(void* argument) {
     FirmwareDelivery& delivery = *static_cast<FirmwareDelivery*>(argument);
     delivery.outcome = delivery.body(delivery);
     delivery.transferOver.store(true);
-    if (delivery.outcome == DeliveryOutcome::cancelled && !delivery.stopRequested.load())
-        delivery.cancelledByUser.store(true);
-    delivery.ended.store(true);
     return 0;
 }
 

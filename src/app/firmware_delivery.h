@@ -34,8 +34,6 @@ struct FirmwareDelivery {
     // Set by the TFTP thread once the transfer is over (or never happens): from then on nothing
     // the upgrade request could still bring matters.
     std::atomic<bool> transferOver{false};
-    std::atomic<bool> cancelledByUser{false}; // set by the TFTP thread as it ends on a Cancel
-    std::atomic<bool> ended{false};           // set by the TFTP thread as it ends
 
     ~FirmwareDelivery();
     // True once the TFTP thread is to stop: the main thread asked, or the user cancelled `window`.
