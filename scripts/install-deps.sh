@@ -14,6 +14,8 @@ packages=(
   clang libclang-rt-14-dev                        # libFuzzer and the sanitizers' runtimes (hardening)
   libgtk-3-dev pkg-config librsvg2-common         # the Linux program (GTK 3; SVG icon loader)
   xdotool imagemagick                             # its window tests: keys, screenshots
+  dpkg-dev binutils man-db libcap2-bin            # its package: dpkg-shlibdeps, nm, man, getcap
+  lintian desktop-file-utils appstream            # the package's checks
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -12,8 +12,10 @@ jobs=${TOV_JOBS:-2}
 
 # What each preset's stage runs (ctest -L): between them, every test that preset registers.
 declare -A labels=(
-  [native]='unit|timed|faults|sim|tftp|gtk' # unit and timed tests, fault matrix, device, Linux program
-  [windows]='wine'                          # unit tests, local addresses, scenarios under Wine
+  [native]='unit|timed|faults|sim|tftp|gtk|package' # unit and timed tests, fault matrix, device,
+                                                    # Linux program, its Debian package
+  [windows]='wine'                                  # unit tests, local addresses, resources,
+                                                    # scenarios under Wine
   [asan]='asan' [tsan]='tsan' [fuzz]='fuzz' # hardening
 )
 all=(native windows asan tsan fuzz)
