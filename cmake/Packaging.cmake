@@ -2,6 +2,13 @@
 # tov-upgrade_<version>_<arch>.deb from the install rules of the component "program". A program
 # joins it with tov_package_program(); the version is the project's, the dependencies are read
 # from the binaries (dpkg-shlibdeps). Maintainer and homepage are placeholders of our own.
+if(WIN32)
+  # The Windows programs ship as the .exe files the build makes: there is nothing to package, and
+  # a front-end built for both systems may call this all the same.
+  function(tov_package_program)
+  endfunction()
+  return()
+endif()
 include(GNUInstallDirs)
 
 set(TOV_PACKAGE_COMPONENT program)
