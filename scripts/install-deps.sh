@@ -15,6 +15,8 @@ packages=(
     libgtk-3-dev pkg-config librsvg2-common         # the Linux program (GTK 3; SVG icon loader)
   libcli11-dev                                    # the command-line program's option parsing
   xdotool imagemagick                             # its window tests: keys, screenshots
+  dpkg-dev binutils man-db libcap2-bin            # its package: dpkg-shlibdeps, nm, man, getcap
+  lintian desktop-file-utils appstream            # the package's checks
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -15,7 +15,7 @@ fi
 if [ ! -f "$build/CMakeCache.txt" ]; then
   (cd "$root" && cmake --preset native >/dev/null)
 fi
-cmake --build "$build" -j"${TOV_JOBS:-2}" --target tov-upgrade tov-sim tov-x-close
+cmake --build "$build" -j"${TOV_JOBS:-2}" --target tov-upgrade tov-upgrade-logged tov-sim tov-x-close
 
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
   echo "Type the device's address 127.0.0.2; its password is \"secret\"."

@@ -12,8 +12,11 @@ jobs=${TOV_JOBS:-2}
 
 # What each preset's stage runs (ctest -L): between them, every test that preset registers.
 declare -A labels=(
-  [native]='unit|timed|faults|sim|tftp|gtk|cli' # unit and timed tests, fault matrix, device, Linux and command-line programs
-  [windows]='wine'                          # unit tests, local addresses, scenarios under Wine
+  [native]='unit|timed|faults|sim|tftp|gtk|cli|package' # unit and timed tests, fault matrix,
+                                                        # device, Linux and command-line programs,
+                                                        # the Debian package
+  [windows]='wine'                                      # unit tests, local addresses, resources,
+                                                        # scenarios under Wine
   [asan]='asan' [tsan]='tsan' [fuzz]='fuzz' # hardening
 )
 all=(native windows asan tsan fuzz)

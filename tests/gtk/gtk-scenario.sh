@@ -2,7 +2,10 @@
 # One scenario of the Linux program, inside a private network namespace (scripts/netns-run.sh):
 #   gtk-scenario.sh NAME OUT_DIR
 # Environment: TOV_GTK_BUILD (the native build folder holding the program, tov-sim and the test
-# helpers), TOV_GTK_SHOTS (where the screenshots go, by default OUT_DIR/screenshots).
+# helpers), TOV_GTK_SHOTS (where the screenshots go, by default OUT_DIR/screenshots). For other
+# runs of the same machinery (the installed package's test): TOV_GTK_PROGRAM (the program, by
+# default the build's tov-upgrade-logged) and TOV_GTK_SCENARIOS (the file of scenario_<name>
+# functions, by default scenarios.sh).
 # Writes OUT_DIR/result.log, one PASS or FAIL line per check; exits 1 on any FAIL, after printing
 # the FAIL lines. The native preset runs each scenario as the ctest entry gtk.<name>.
 set -u
@@ -10,7 +13,7 @@ name=$1
 OUT=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 NATIVE=${TOV_GTK_BUILD:?}
-PROGRAM=$NATIVE/src/ui/gtk/tov-upgrade
+PROGRAM=${TOV_GTK_PROGRAM:-$NATIVE/tests/gtk/tov-upgrade-logged}
 X_CLOSE=$NATIVE/tests/gtk/tov-x-close
 mkdir -p "$OUT"
 rm -f "$OUT"/*.log "$OUT"/*.out "$OUT"/sim.ready
@@ -21,7 +24,7 @@ SHOTS=${TOV_GTK_SHOTS:-$OUT/screenshots}
 # shellcheck source=gtk-lib.sh
 . "$here/gtk-lib.sh"
 # shellcheck source=scenarios.sh
-. "$here/scenarios.sh"
+. "${TOV_GTK_SCENARIOS:-$here/scenarios.sh}"
 trap finish EXIT
 
 if start_display; then

@@ -200,6 +200,13 @@ BOOL CALLBACK collectChild(HWND window, LPARAM argument) {
 
 void logWindow(Driver& d, HWND window) {
     say(d, "window: %s", narrow(windowText(window)));
+    RECT frame;
+    if (::GetWindowRect(window, &frame)) {
+        char size[64];
+        std::snprintf(size, sizeof size, "  size: %ld %ld", frame.right - frame.left,
+                      frame.bottom - frame.top);
+        say(d, "%s", size);
+    }
     std::vector<HWND> children;
     ::EnumChildWindows(window, collectChild, reinterpret_cast<LPARAM>(&children));
     for (HWND child : children) {
@@ -208,6 +215,15 @@ void logWindow(Driver& d, HWND window) {
         std::snprintf(head, sizeof head, "  control %d %s", ::GetDlgCtrlID(child),
                       narrow(kind).c_str());
         say(d, "%s: %s", head, escaped(narrow(windowText(child))));
+        // Where the control stands in the dialog's client area, so runs can be compared.
+        RECT box;
+        if (::GetWindowRect(child, &box)) {
+            ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&box), 2);
+            char place[96];
+            std::snprintf(place, sizeof place, "    place: %ld %ld %ld %ld", box.left, box.top,
+                          box.right - box.left, box.bottom - box.top);
+            say(d, "%s", place);
+        }
         if (_wcsicmp(kind.c_str(), L"ComboBox") == 0) {
             const int count = comboCount(child);
             for (int i = 0; i < count; ++i)

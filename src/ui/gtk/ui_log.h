@@ -1,6 +1,8 @@
 // The window log for the tests: with TOV_GTK_LOG naming a file, every window the program shows is
 // written there (title, texts, values, buttons, focus, default button, place), with every answer
-// and title change. Without the variable nothing is written.
+// and title change. Without the variable nothing is written. Chosen at link time: ui_log.cpp in
+// the tests' build of the program (tov-upgrade-logged), ui_log_off.cpp (nothing) in the packaged
+// tov-upgrade, which so reads no environment variable of its own.
 #pragma once
 
 #include <gtk/gtk.h>

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Makes the package with `cpack -G DEB` in the native build folder and checks what is inside: the
+# files a desktop program brings and nothing else, a version that is the project's, dependencies
+# computed from the binary, and a program without the tests' window log. Unpacks it into
+# BUILD_DIR/tests/package/root for the checks after it (lintian, desktop-file-validate,
+# appstreamcli): the native preset's ctest entry package.deb.
+#   build-deb.sh CPACK BUILD_DIR PROJECT_VERSION
+set -u
+cpack=$1 build=$2 version=$3
+unpacked=$build/tests/package/root
+failed=0
+check() { # WHAT COMMAND...
+  local what=$1
+  shift
+  if "$@"; then echo "PASS $what"; else echo "FAIL $what"; failed=1; fi
+}
+
+rm -rf "$build/packages" "$unpacked"
+(cd "$build" && "$cpack" -G DEB) || { echo "FAIL cpack -G DEB"; exit 1; }
+debs=("$build"/packages/tov-upgrade_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "FAIL no single .deb in $build/packages"; exit 1; }
+deb=${debs[0]}
+echo "== $deb"
+dpkg-deb --info "$deb"
+dpkg-deb --contents "$deb"
+
+field() { dpkg-deb --field "$deb" "$1"; }
+check "file name tov-upgrade_${version}_$(dpkg --print-architecture).deb" \
+  test "$(basename "$deb")" = "tov-upgrade_${version}_$(dpkg --print-architecture).deb"
+check "Version: $version" test "$(field Version)" = "$version"
+# Written by dpkg-shlibdeps from what the binary links: GTK 3 and the C library at least.
+check "Depends computed from the binary (libgtk-3-0, libc6)" \
+  bash -c '[[ "$1" == *libgtk-3-0* && "$1" == *libc6* ]]' depends "$(field Depends)"
+
+expected=$(
+  cat <<'LIST'
+./usr/bin/tov-upgrade
+./usr/share/applications/tov-upgrade.desktop
+./usr/share/doc/tov-upgrade/changelog.gz
+./usr/share/doc/tov-upgrade/copyright
+./usr/share/icons/hicolor/scalable/apps/tov-upgrade.svg
+./usr/share/man/man1/tov-upgrade.1.gz
+./usr/share/metainfo/org.example.tov_upgrade.metainfo.xml
+LIST
+)
+actual=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
+check "exactly the program's files" diff <(echo "$expected") <(echo "$actual")
+
+dpkg-deb --extract "$deb" "$unpacked"
+program=$unpacked/usr/bin/tov-upgrade
+# The window log is the tests' alone: the packaged program carries neither its code nor a read of
+# any environment variable of its own.
+check "no window log in the packaged program" bash -c '! grep -q TOV_GTK_LOG "$1"' grep "$program"
+check "the packaged program reads no environment variable" \
+  bash -c '! nm -D --undefined-only "$1" | grep -Eq "\b(secure_)?(g_)?getenv\b"' nm "$program"
+check "the man page reads without warnings" \
+  bash -c 'out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$1" 2>&1 >/dev/null); echo -n "$out"; [ -z "$out" ]' \
+  man "$unpacked/usr/share/man/man1/tov-upgrade.1.gz"
+exit $failed
