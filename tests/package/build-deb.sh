@@ -35,10 +35,12 @@ check "Depends computed from the binary (libgtk-3-0, libc6)" \
 expected=$(
   cat <<'LIST'
 ./usr/bin/tov-upgrade
+./usr/bin/tov-upgrade-cli
 ./usr/share/applications/tov-upgrade.desktop
 ./usr/share/doc/tov-upgrade/changelog.gz
 ./usr/share/doc/tov-upgrade/copyright
 ./usr/share/icons/hicolor/scalable/apps/tov-upgrade.svg
+./usr/share/man/man1/tov-upgrade-cli.1.gz
 ./usr/share/man/man1/tov-upgrade.1.gz
 ./usr/share/metainfo/org.example.tov_upgrade.metainfo.xml
 LIST
@@ -53,7 +55,9 @@ program=$unpacked/usr/bin/tov-upgrade
 check "no window log in the packaged program" bash -c '! grep -q TOV_GTK_LOG "$1"' grep "$program"
 check "the packaged program reads no environment variable" \
   bash -c '! nm -D --undefined-only "$1" | grep -Eq "\b(secure_)?(g_)?getenv\b"' nm "$program"
-check "the man page reads without warnings" \
-  bash -c 'out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$1" 2>&1 >/dev/null); echo -n "$out"; [ -z "$out" ]' \
-  man "$unpacked/usr/share/man/man1/tov-upgrade.1.gz"
+for page in tov-upgrade tov-upgrade-cli; do
+  check "the man page $page(1) reads without warnings" \
+    bash -c 'out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$1" 2>&1 >/dev/null); echo -n "$out"; [ -z "$out" ]' \
+    man "$unpacked/usr/share/man/man1/$page.1.gz"
+done
 exit $failed
