@@ -2,7 +2,8 @@
 # Helpers of program-bench.sh and wait-cpu-bench.sh, sourced inside their private namespace: the
 # simulated device, the Linux program played with the GTK scenarios' helpers (tests/gtk), and
 # tov-upgrade.exe under Wine played by the Windows scenarios' driver (tests/win32-driver).
-# The caller sets ROOT (the checkout), NATIVE (build/native) and WIN (build/windows).
+# The caller sets ROOT (the checkout), NATIVE (build/native) and WIN_BUILD
+# (build/windows; not WIN, which the GTK helpers use for the current X window).
 
 # The image's 725,912 bytes in 512-byte blocks.
 BLOCKS=1418
@@ -134,7 +135,7 @@ STEPS_IDLE=(-e "sleep 600000")
 # wine_setup OUT: as the Windows scenarios: this computer is tov-test on 127.0.0.1 and 127.0.0.3,
 # a copy of the build's Wine prefix, a wineserver of this namespace, an Xvfb of its own.
 wine_setup() {
-  local out=$1 base=$WIN/wine-prefix reg
+  local out=$1 base=$WIN_BUILD/wine-prefix reg
   [ -f "$base/.tov-ready" ] || { echo "bench: no Wine prefix $base" >&2; return 1; }
   printf '127.0.0.1 localhost\n127.0.0.1 tov-test\n127.0.0.3 tov-test\n' >"$out/hosts"
   mount --bind "$out/hosts" /etc/hosts || return 1
@@ -146,7 +147,7 @@ wine_setup() {
     cp --remove-destination "$base/$(basename "$reg")" "$reg"
   done
   # shellcheck source=../scripts/wine-env.sh
-  . "$ROOT/scripts/wine-env.sh" "$WIN"
+  . "$ROOT/scripts/wine-env.sh" "$WIN_BUILD"
   wine_env_private_server || return 1
   wine_env_start_display || return 1
   WINE_UP=1
@@ -156,8 +157,8 @@ wine_setup() {
 wine_program() {
   local dir=$1
   shift
-  "$WINELOADER" "$WIN/src/ui/win32/tov-driver.exe" --program "$WIN/src/ui/win32/tov-upgrade.exe" \
-    --log "$dir/driver.log" "$@" >"$dir/driver.out" 2>&1 &
+  "$WINELOADER" "$WIN_BUILD/src/ui/win32/tov-driver.exe" \
+    --program "$WIN_BUILD/src/ui/win32/tov-upgrade.exe" --log "$dir/driver.log" "$@" >"$dir/driver.out" 2>&1 &
   DRIVER_PID=$!
 }
 

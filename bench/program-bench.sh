@@ -15,7 +15,7 @@
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 NATIVE=$ROOT/build/native
-WIN=$ROOT/build/windows
+WIN_BUILD=$ROOT/build/windows
 reps=${1:-5}
 shift $(($# > 0 ? 1 : 0))
 platforms=${*:-native windows}
@@ -25,8 +25,8 @@ if [ "$(hostname)" != tov-test ]; then
   for platform in $platforms; do
     case $platform in
       native) needs="$NATIVE/src/ui/gtk/tov-upgrade $NATIVE/tests/tftp/tftp-serve" ;;
-      windows) needs="$WIN/src/ui/win32/tov-upgrade.exe $WIN/src/ui/win32/tov-driver.exe
-        $WIN/tests/tftp/tftp-serve.exe" ;;
+      windows) needs="$WIN_BUILD/src/ui/win32/tov-upgrade.exe $WIN_BUILD/src/ui/win32/tov-driver.exe
+        $WIN_BUILD/tests/tftp/tftp-serve.exe" ;;
       *) echo "program-bench: unknown platform $platform" >&2; exit 2 ;;
     esac
     for file in $needs "$NATIVE/tools/sim/tov-sim"; do
@@ -34,7 +34,7 @@ if [ "$(hostname)" != tov-test ]; then
     done
     # The shared Wine prefix is made once, outside any namespace, as the Windows tests do.
     if [ "$platform" = windows ]; then
-      "$ROOT/scripts/wine-prefix.sh" "$WIN" >/dev/null || exit 2
+      "$ROOT/scripts/wine-prefix.sh" "$WIN_BUILD" >/dev/null || exit 2
     fi
   done
   for tool in jq curl xdotool Xvfb; do
@@ -136,7 +136,7 @@ summaries=$(mktemp)
 for platform in $platforms; do
   case $platform in
     native) out=$NATIVE/bench/program ;;
-    windows) out=$WIN/bench/program ;;
+    windows) out=$WIN_BUILD/bench/program ;;
   esac
   rm -rf "$out"
   mkdir -p "$out"
@@ -156,8 +156,8 @@ for platform in $platforms; do
     wine_setup "$out" || exit 1
     for i in $(seq 1 "$reps"); do
       wine_program_run "$out/program-$i" && record program "$out/program-$i" || exit 1
-      HARNESS_SETTLE=2 harness_run "$out/harness-$i" "$WINELOADER" "$WIN/tests/tftp/tftp-serve.exe" &&
-        record harness "$out/harness-$i" || exit 1
+      HARNESS_SETTLE=2 harness_run "$out/harness-$i" "$WINELOADER" \
+        "$WIN_BUILD/tests/tftp/tftp-serve.exe" && record harness "$out/harness-$i" || exit 1
       wine_end_all
     done
     wine_teardown

@@ -16,7 +16,7 @@
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 NATIVE=$ROOT/build/native
-WIN=$ROOT/build/windows
+WIN_BUILD=$ROOT/build/windows
 seconds=${1:-15}
 shift $(($# > 0 ? 1 : 0))
 programs=${*:-gtk wine}
@@ -26,14 +26,14 @@ if [ "$(hostname)" != tov-test ]; then
   for program in $programs; do
     case $program in
       gtk) needs="$NATIVE/src/ui/gtk/tov-upgrade" ;;
-      wine) needs="$WIN/src/ui/win32/tov-upgrade.exe $WIN/src/ui/win32/tov-driver.exe" ;;
+      wine) needs="$WIN_BUILD/src/ui/win32/tov-upgrade.exe $WIN_BUILD/src/ui/win32/tov-driver.exe" ;;
       *) echo "wait-cpu-bench: unknown program $program" >&2; exit 2 ;;
     esac
     for file in $needs "$NATIVE/tools/sim/tov-sim"; do
       [ -x "$file" ] || { echo "wait-cpu-bench: $file is missing (build the presets)" >&2; exit 2; }
     done
     if [ "$program" = wine ]; then
-      "$ROOT/scripts/wine-prefix.sh" "$WIN" >/dev/null || exit 2
+      "$ROOT/scripts/wine-prefix.sh" "$WIN_BUILD" >/dev/null || exit 2
     fi
   done
   for tool in xdotool Xvfb; do
@@ -163,7 +163,7 @@ summaries=$(mktemp)
 for program in $programs; do
   case $program in
     gtk) out=$NATIVE/bench/wait-cpu ;;
-    wine) out=$WIN/bench/wait-cpu ;;
+    wine) out=$WIN_BUILD/bench/wait-cpu ;;
   esac
   rm -rf "$out"
   mkdir -p "$out"
