@@ -66,6 +66,25 @@ us_per_block() {
       then (($ack.us - $sent[0].us) / $blocks * 10 | round / 10) else empty end' "$1"
 }
 
+# first_answer_ms SIM_LOG: milliseconds from the device's read request to the server's first
+# answer (its OACK): what the server does before the first block, included in us_per_block.
+first_answer_ms() {
+  jq -rs '[.[] | select(.event == "tftp_send" or .event == "tftp_recv")] as $e
+    | ($e | map(select(.event == "tftp_recv")) | first) as $answer
+    | if ($e | length) > 0 and $e[0].op == "RRQ" and $answer != null
+      then (($answer.us - $e[0].us) / 100 | round / 10) else empty end' "$1"
+}
+
+# turnaround_us SIM_LOG: the median time from the device's ACK to the next packet it receives
+# (the server's reaction to each ACK, seen from the device): the steady pace, without the stalls.
+turnaround_us() {
+  jq -rs '[.[] | select(.event == "tftp_send" or .event == "tftp_recv")] as $e
+    | [range(1; ($e | length) - 1) as $i
+       | select($e[$i].event == "tftp_send" and $e[$i + 1].event == "tftp_recv")
+       | $e[$i + 1].us - $e[$i].us] | sort
+    | if length > 0 then .[length / 2 | floor] else empty end' "$1"
+}
+
 # resends SIM_LOG: how many packets the device had to send again (each costs its 1 s time-out).
 resends() { grep -c '"event":"tftp_resend"' "$1"; }
 
@@ -177,7 +196,7 @@ wine_teardown() {
   [ "$WINE_UP" = 1 ] || return 0
   wine_end_all
   wine_env_stop_display
-  rm -rf "$WINEPREFIX"
+  rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"
   WINE_UP=0
 }
 

@@ -69,7 +69,7 @@ harness_run() {
   "$@" 127.0.0.1 "$NAME" >"$dir/serve.out" 2>"$dir/serve.err" &
   SERVE_PID=$!
   for _ in $(seq 1 200); do
-    port=$(sed -n 's/^port \([0-9]*\).*/\1/p' "$dir/serve.out")
+    port=$(sed -n 's/^port \([0-9]*\).*/\1/p' "$dir/serve.out" 2>/dev/null)
     [ -n "$port" ] && break
     sleep 0.05
   done
@@ -110,26 +110,40 @@ wine_program_run() {
   [ $ok -eq 0 ] || { echo "bench: no whole transfer (see $dir/driver.log)" >&2; return 1; }
 }
 
-# record KIND DIR: the run's figure, kept in a list per kind.
+# record KIND DIR: the run's figure, kept in a list per kind, with two clues to where the time
+# goes: the wait for the first answer, and the median reaction to an ACK.
 record() {
-  local figure
+  local figure first pace
   figure=$(us_per_block "$2/sim.log")
+  first=$(first_answer_ms "$2/sim.log")
+  pace=$(turnaround_us "$2/sim.log")
   [ -n "$figure" ] || { echo "bench: no whole transfer in $2/sim.log" >&2; return 1; }
   echo "$figure" >>"$results/$1"
+  echo "$first" >>"$results/$1.first"
+  echo "$pace" >>"$results/$1.pace"
   local again
   again=$(resends "$2/sim.log")
   [ "$again" -eq 0 ] || echo "  ($1 run: the device resent $again packets)"
-  printf '  %-10s %8.1f us/block\n' "$1" "$figure"
+  printf '  %-8s %7.1f us/block  (first answer after %.1f ms; ACK to next block, median %d us)\n' \
+    "$1" "$figure" "$first" "$pace"
 }
 
 summary() {
   local platform=$1 program=$2 harness=$3
-  local p h
+  local p h pf hf pp hp
   p=$(median <"$results/program")
   h=$(median <"$results/harness")
-  awk -v pl="$platform" -v pn="$program" -v hn="$harness" -v p="$p" -v h="$h" -v n="$reps" 'BEGIN {
+  pf=$(median <"$results/program.first")
+  hf=$(median <"$results/harness.first")
+  pp=$(median <"$results/program.pace")
+  hp=$(median <"$results/harness.pace")
+  awk -v pl="$platform" -v pn="$program" -v hn="$harness" -v p="$p" -v h="$h" -v n="$reps" \
+    -v pf="$pf" -v hf="$hf" -v pp="$pp" -v hp="$hp" 'BEGIN {
     printf "%-8s %d runs each: %s median %.1f us/block, %s median %.1f us/block; ratio %.2f (goal <= 1.25)\n",
-      pl, n, pn, p, hn, h, p / h }' | tee -a "$summaries"
+      pl, n, pn, p, hn, h, p / h
+    printf "%-8s medians of the clues: first answer (RRQ to OACK) %.1f ms / %.1f ms; ACK to next block %.0f us / %.0f us\n",
+      "", pf, hf, pp, hp
+    }' | tee -a "$summaries"
 }
 
 summaries=$(mktemp)

@@ -11,13 +11,13 @@
 # /proc/PID/stat over the wall-clock interval, in percent of one core; under Wine the exe's
 # process and the namespace's wineserver are given apart. Context switches per second (all
 # threads) show how often the process wakes. Goal: below 1 % per phase for the GTK program.
-#   bench/wait-cpu-bench.sh [SECONDS] [gtk|wine]...    (root; defaults: 15 s a phase, both)
+#   bench/wait-cpu-bench.sh [SECONDS] [gtk|wine]...    (root; defaults: 20 s a phase, both)
 # The settling phase is always 20 s. Logs: build/native/bench/wait-cpu/, build/windows/bench/wait-cpu/.
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 NATIVE=$ROOT/build/native
 WIN_BUILD=$ROOT/build/windows
-seconds=${1:-15}
+seconds=${1:-20}
 shift $(($# > 0 ? 1 : 0))
 programs=${*:-gtk wine}
 
@@ -59,38 +59,65 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# ticks PID: utime + stime of the whole process (every thread) in clock ticks.
-ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
-# switches PID: context switches of its threads so far (voluntary: mostly wake-ups after a wait).
+# ticks PID[,PID...]: utime + stime of the processes (every thread) in clock ticks.
+ticks() {
+  local pid n=0
+  for pid in ${1//,/ }; do
+    n=$((n + $(sed 's/^.*) //' "/proc/$pid/stat" | awk '{ print $12 + $13 }')))
+  done
+  echo "$n"
+}
+# switches PID[,PID...]: context switches of their threads so far (voluntary ones are mostly
+# wake-ups after a wait).
 switches() {
-  cat /proc/"$1"/task/*/status 2>/dev/null |
-    awk '/^(voluntary|nonvoluntary)_ctxt_switches:/ { n += $2 } END { print n + 0 }'
+  local pid
+  for pid in ${1//,/ }; do
+    cat /proc/"$pid"/task/*/status 2>/dev/null
+  done | awk '/^(voluntary|nonvoluntary)_ctxt_switches:/ { n += $2 } END { print n + 0 }'
 }
 now_ns() { date +%s%N; }
 
-# measure SECONDS "PROGRAM PHASE PROCESS=PID"...: one line per process: its CPU share and wake-ups over SECONDS.
+# measure SECONDS "PROGRAM PHASE PROCESS=PID[,PID...]"...: one line per process (or group of
+# processes): CPU share and context switches over the same SECONDS.
 measure() {
   local span=$1
   shift
-  local item label pid start end
+  local item label pids start end pid
   local -A t0 s0
   for item in "$@"; do
-    pid=${item#*=}
-    t0[$pid]=$(ticks "$pid") s0[$pid]=$(switches "$pid")
+    pids=${item#*=}
+    t0[$pids]=$(ticks "$pids") s0[$pids]=$(switches "$pids")
   done
   start=$(now_ns)
   sleep "$span"
   end=$(now_ns)
   for item in "$@"; do
-    label=${item%%=*} pid=${item#*=}
-    [ -r "/proc/$pid/stat" ] || { echo "wait-cpu-bench: $label ended during the measurement" >&2; return 1; }
-    awk -v l="$label" -v dt=$(($(ticks "$pid") - t0[$pid])) -v hz="$HZ" \
-      -v ds=$(($(switches "$pid") - s0[$pid])) -v ns=$((end - start)) 'BEGIN {
+    label=${item%%=*} pids=${item#*=}
+    for pid in ${pids//,/ }; do
+      [ -r "/proc/$pid/stat" ] ||
+        { echo "wait-cpu-bench: $label ($pid) ended during the measurement" >&2; return 1; }
+    done
+    awk -v l="$label" -v dt=$(($(ticks "$pids") - t0[$pids])) -v hz="$HZ" \
+      -v ds=$(($(switches "$pids") - s0[$pids])) -v ns=$((end - start)) 'BEGIN {
         s = ns / 1e9
         split(l, f, " ")
-        printf "%-5s %-11s %-16s %6.2f %% of one core  (%.1f s, %d ticks, %.0f context switches/s)\n",
+        printf "%-5s %-11s %-19s %6.2f %% of one core  (%.1f s, %3d ticks, %4.0f context switches/s)\n",
           f[1], f[2], f[3], 100 * dt / hz / s, s, dt, ds / s }' | tee -a "$summaries"
   done
+}
+
+# other_wine_pids: this namespace's Wine processes but the one named (services, winedevice,
+# explorer...), comma-separated.
+other_wine_pids() {
+  local pid first list=""
+  for pid in $(net_ns_pids); do
+    first=$(tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null | head -n 1)
+    case $first in
+      *"$1") ;;
+      [A-Z]:\\*) list=$list${list:+,}$pid ;;
+    esac
+  done
+  echo "$list"
 }
 
 # gtk_phase PHASE: the GTK program brought to PHASE, then measured.
@@ -113,7 +140,7 @@ gtk_phase() {
       span=$SETTLING_SECONDS ;;
   esac
   [ "$FAILED" -eq 0 ] || { grep '^FAIL' "$RESULT" >&2; return 1; }
-  measure "$span" "gtk $phase tov-upgrade=$PROGRAM_PID"
+  measure "$span" "gtk $phase tov-upgrade=$PROGRAM_PID" "gtk $phase (Xvfb)=$XVFB_PID"
   local status=$?
   gtk_stop_program
   bench_stop_sim
@@ -147,15 +174,52 @@ wine_phase() {
   else
     sleep "$QUIET"
   fi
-  local exe server status
-  if ! exe=$(wine_pid_of tov-upgrade.exe) || ! server=$(wineserver_pid); then
-    echo "wait-cpu-bench: tov-upgrade.exe or its wineserver not found" >&2
-    return 1
-  fi
-  measure "$span" "wine $phase tov-upgrade.exe=$exe" "wine $phase wineserver=$server"
-  status=$?
+  wine_measure "$span" "$phase" tov-upgrade.exe
+  local status=$?
   wine_end_all
   bench_stop_sim
+  return $status
+}
+
+# wine_measure SECONDS PHASE EXE: the Windows program's process, the wineserver, and for
+# information the other Wine processes (services, winedevice...) and the X server.
+wine_measure() {
+  local exe server
+  if ! exe=$(wine_pid_of "$3") || ! server=$(wineserver_pid); then
+    echo "wait-cpu-bench: $3 or its wineserver not found" >&2
+    return 1
+  fi
+  measure "$1" "wine $2 $3=$exe" "wine $2 wineserver=$server" \
+    "wine $2 (other-Wine)=$(other_wine_pids "$3")" "wine $2 (Xvfb)=$tov_wine_xvfb"
+}
+
+# harness_phase gtk|wine: for reference, the core harness (tftp-serve, no window) waiting for a
+# read request that never comes: what the listener's own 30 ms turns cost.
+harness_phase() {
+  local dir=$out/harness pid status
+  mkdir -p "$dir"
+  if [ "$1" = gtk ]; then
+    "$NATIVE/tests/tftp/tftp-serve" 127.0.0.1 /tov1a2b.bin >"$dir/serve.out" 2>&1 &
+  else
+    "$WINELOADER" "$WIN_BUILD/tests/tftp/tftp-serve.exe" 127.0.0.1 /tov1a2b.bin \
+      >"$dir/serve.out" 2>&1 &
+  fi
+  pid=$!
+  bench_wait_for "$dir/serve.out" '^port ' 30 "$pid" ||
+    { echo "wait-cpu-bench: tftp-serve did not start" >&2; return 1; }
+  sleep "$QUIET"
+  if [ "$1" = gtk ]; then
+    measure "$seconds" "gtk harness tftp-serve=$pid"
+  else
+    wine_measure "$seconds" harness tftp-serve.exe
+  fi
+  status=$?
+  if [ "$1" = gtk ]; then
+    kill "$pid" 2>/dev/null
+  else
+    wine_end_all
+  fi
+  wait "$pid" 2>/dev/null
   return $status
 }
 
@@ -173,15 +237,18 @@ for program in $programs; do
       gtk_phase "$phase" || exit 1
     done
     gtk_teardown
+    harness_phase gtk || exit 1
   else
     wine_setup "$out" || exit 1
     for phase in connecting waiting settling; do
       wine_phase "$phase" || exit 1
     done
+    harness_phase wine || exit 1
     wine_teardown
   fi
 done
 echo
-echo "Summary (goal: below 1 % of one core per phase for the GTK program):"
+echo "Summary (goal: below 1 % of one core per phase for the GTK program; lines in brackets"
+echo "are for information, \"harness\" is tftp-serve's listener alone, without any window):"
 cat "$summaries"
 rm -f "$summaries"
