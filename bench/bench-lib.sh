@@ -12,6 +12,10 @@ LAST_ACK='"event":"tftp_send","op":"ACK".*"block":1418[,}]'
 
 SIM_PID=""
 DRIVER_PID=""
+# Commands that run the device, and the program or harness, on chosen CPUs (empty: where the
+# scheduler puts them); set by program-bench.sh --cpus.
+RUN_DEVICE=()
+RUN_SERVER=()
 WINE_UP=0
 
 # bench_sim DIR ADDRESS [OPTION...]: a fresh device on ADDRESS:80, its event log in DIR/sim.log.
@@ -19,7 +23,7 @@ bench_sim() {
   local dir=$1 address=$2
   shift 2
   rm -f "$dir/sim.ready" "$dir/sim.log"
-  "$NATIVE/tools/sim/tov-sim" --address "$address" --port 80 --log "$dir/sim.log" \
+  "${RUN_DEVICE[@]}" "$NATIVE/tools/sim/tov-sim" --address "$address" --port 80 --log "$dir/sim.log" \
     --ready-file "$dir/sim.ready" "$@" >"$dir/sim.out" 2>&1 &
   SIM_PID=$!
   for _ in $(seq 1 100); do
@@ -176,7 +180,7 @@ wine_setup() {
 wine_program() {
   local dir=$1
   shift
-  "$WINELOADER" "$WIN_BUILD/src/ui/win32/tov-driver.exe" \
+  "${RUN_SERVER[@]}" "$WINELOADER" "$WIN_BUILD/src/ui/win32/tov-driver.exe" \
     --program "$WIN_BUILD/src/ui/win32/tov-upgrade.exe" --log "$dir/driver.log" "$@" >"$dir/driver.out" 2>&1 &
   DRIVER_PID=$!
 }

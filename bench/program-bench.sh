@@ -10,12 +10,21 @@
 # in microseconds per block (1,418 blocks). The program is stopped once the transfer is over (the
 # 49,984 ms wait that follows is not measured here). Prints per platform the medians and the
 # ratio program / harness (goal: at most 1.25).
-#   bench/program-bench.sh [REPETITIONS] [native|windows]...    (root; defaults: 5, both)
+#   bench/program-bench.sh [--cpus D,S] [REPETITIONS] [native|windows]...
+#                                                   (root; defaults: 5, both, no CPUs chosen)
+# --cpus D,S runs the device on CPU D and the program or harness (with everything it starts: the
+# driver, the wineserver) on CPU S, e.g. 0,0 or 0,1, to take the scheduler's placement out of
+# the comparison (a wake-up across CPUs costs far more than one on the same CPU here).
 # Logs of the last run: build/native/bench/program/, build/windows/bench/program/.
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 NATIVE=$ROOT/build/native
 WIN_BUILD=$ROOT/build/windows
+cpus=""
+if [ "${1:-}" = --cpus ]; then
+  cpus=${2:?--cpus needs D,S}
+  shift 2
+fi
 reps=${1:-5}
 shift $(($# > 0 ? 1 : 0))
 platforms=${*:-native windows}
@@ -41,12 +50,16 @@ if [ "$(hostname)" != tov-test ]; then
     command -v "$tool" >/dev/null || { echo "program-bench: $tool is missing" >&2; exit 2; }
   done
   # shellcheck disable=SC2086 # one argument per platform
-  exec "$ROOT/scripts/netns-run.sh" "$0" "$reps" $platforms
+  exec "$ROOT/scripts/netns-run.sh" "$0" ${cpus:+--cpus "$cpus"} "$reps" $platforms
 fi
 
 # shellcheck source=bench-lib.sh
 . "$ROOT/bench/bench-lib.sh"
 NAME=/tov1a2b.bin # the name the harness offers (the program draws its own)
+if [ -n "$cpus" ]; then
+  RUN_DEVICE=(taskset -c "${cpus%,*}")
+  RUN_SERVER=(taskset -c "${cpus#*,}")
+fi
 SERVE_PID=""
 
 cleanup() {
@@ -66,7 +79,7 @@ harness_run() {
   shift
   mkdir -p "$dir"
   bench_sim "$dir" 127.0.0.1 || return 1
-  "$@" 127.0.0.1 "$NAME" >"$dir/serve.out" 2>"$dir/serve.err" &
+  "${RUN_SERVER[@]}" "$@" 127.0.0.1 "$NAME" >"$dir/serve.out" 2>"$dir/serve.err" &
   SERVE_PID=$!
   for _ in $(seq 1 200); do
     port=$(sed -n 's/^port \([0-9]*\).*/\1/p' "$dir/serve.out" 2>/dev/null)
@@ -90,7 +103,7 @@ harness_run() {
 gtk_program_run() {
   gtk_run "$1"
   bench_sim "$OUT" 127.0.0.2 || return 1
-  start_program
+  start_program "${RUN_SERVER[@]}"
   gtk_to_confirm
   bench_wait_for "$OUT/sim.log" "$LAST_ACK" 60 "$PROGRAM_PID" || fail "no whole transfer"
   gtk_stop_program
@@ -121,6 +134,7 @@ record() {
   echo "$figure" >>"$results/$1"
   echo "$first" >>"$results/$1.first"
   echo "$pace" >>"$results/$1.pace"
+  awk -v f="$figure" -v a="$first" -v b="$BLOCKS" 'BEGIN { print f - a * 1000 / b }' >>"$results/$1.rest"
   local again
   again=$(resends "$2/sim.log")
   [ "$again" -eq 0 ] || echo "  ($1 run: the device resent $again packets)"
@@ -130,19 +144,22 @@ record() {
 
 summary() {
   local platform=$1 program=$2 harness=$3
-  local p h pf hf pp hp
+  local p h pf hf pp hp pr hr
   p=$(median <"$results/program")
   h=$(median <"$results/harness")
   pf=$(median <"$results/program.first")
   hf=$(median <"$results/harness.first")
   pp=$(median <"$results/program.pace")
   hp=$(median <"$results/harness.pace")
+  pr=$(median <"$results/program.rest")
+  hr=$(median <"$results/harness.rest")
   awk -v pl="$platform" -v pn="$program" -v hn="$harness" -v p="$p" -v h="$h" -v n="$reps" \
-    -v pf="$pf" -v hf="$hf" -v pp="$pp" -v hp="$hp" 'BEGIN {
+    -v pf="$pf" -v hf="$hf" -v pp="$pp" -v hp="$hp" -v pr="$pr" -v hr="$hr" 'BEGIN {
     printf "%-8s %d runs each: %s median %.1f us/block, %s median %.1f us/block; ratio %.2f (goal <= 1.25)\n",
       pl, n, pn, p, hn, h, p / h
     printf "%-8s medians of the clues: first answer (RRQ to OACK) %.1f ms / %.1f ms; ACK to next block %.0f us / %.0f us\n",
       "", pf, hf, pp, hp
+    printf "%-8s without the first answer: %.1f us/block / %.1f us/block; ratio %.2f\n", "", pr, hr, pr / hr
     }' | tee -a "$summaries"
 }
 
@@ -179,6 +196,12 @@ for platform in $platforms; do
   fi
 done
 echo
-echo "Summary (microseconds per block of the device's fetch, RRQ to last ACK):"
+if [ -n "$cpus" ]; then
+  placement="the device on CPU ${cpus%,*}, the program or harness on CPU ${cpus#*,}"
+else
+  placement="CPUs as the scheduler chose"
+fi
+echo "Summary (microseconds per block of the device's fetch, RRQ to last ACK; $placement;"
+echo "$(nproc) CPUs, load average at the end $(cut -d' ' -f1-3 /proc/loadavg)):"
 cat "$summaries"
 rm -f "$summaries"
