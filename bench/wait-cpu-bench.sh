@@ -106,6 +106,25 @@ measure() {
   done
 }
 
+# thread_ticks PID: "TID COMM TICKS" per thread of the process, in thread order.
+thread_ticks() {
+  local task
+  for task in /proc/"$1"/task/*; do
+    echo "${task##*/} $(cat "$task/comm" 2>/dev/null) $(sed 's/^.*) //' "$task/stat" 2>/dev/null |
+      awk '{ print $12 + $13 }')"
+  done | sort -n
+}
+
+# measure_threads SECONDS PID: the CPU ticks of each thread of the process over SECONDS (threads
+# that came or went meanwhile are left out), as one line.
+measure_threads() {
+  local before
+  before=$(thread_ticks "$2")
+  sleep "$1"
+  join <(echo "$before") <(thread_ticks "$2") |
+    awk '{ printf "%s%s/%s %d", (NR > 1 ? ", " : ""), $1, $2, $5 - $3 } END { print "" }'
+}
+
 # other_wine_pids: this namespace's Wine processes but the one named (services, winedevice,
 # explorer...), comma-separated.
 other_wine_pids() {
@@ -140,8 +159,13 @@ gtk_phase() {
       span=$SETTLING_SECONDS ;;
   esac
   [ "$FAILED" -eq 0 ] || { grep '^FAIL' "$RESULT" >&2; return 1; }
+  measure_threads "$span" "$PROGRAM_PID" >"$OUT/threads" &
+  local threads=$!
   measure "$span" "gtk $phase tov-upgrade=$PROGRAM_PID" "gtk $phase (Xvfb)=$XVFB_PID"
   local status=$?
+  wait "$threads"
+  echo "      ticks per thread (tid/name; the second is the GUI thread): $(cat "$OUT/threads")" |
+    tee -a "$summaries"
   gtk_stop_program
   bench_stop_sim
   return $status
