@@ -238,7 +238,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     TransferHooks hooks;
     hooks.acknowledged = [](std::uint32_t, std::uint32_t) {};
-    hooks.idle = [] { return deviceStep(); };
+        hooks.periodic = [] { return deviceStep(); };
+    hooks.stopRequested = [] { return false; };
     // Closes the server socket.
     const bool complete = transferTftpImage(session, hooks) == TransferOutcome::complete;
     collect();

@@ -44,10 +44,12 @@ int requestWorker(void* argument) {
 }
 
 // The bar shows activity, not progress: one step every 10 ms, 0 to 100 and round again. It is
-// drawn at a human rate; a repeated attempt's window goes on from the step the last one reached.
+// drawn at an activity's pace; a repeated attempt's window goes on from the step the last one
+// reached.
 struct BarAnimation {
     std::uint32_t pending = 0; // milliseconds not yet turned into steps
     int step = 0;              // next bar position, 0 to 100
+    WindowPace pace;
 };
 constexpr std::uint32_t kBarStepMilliseconds = 10;
 
@@ -61,7 +63,8 @@ void moveBar(ProgressWindow window, BarAnimation& bar, std::uint32_t elapsed) {
         if (++bar.step > 100)
             bar.step = 0;
     }
-    setProgressPosition(window, shown);
+    if (windowMayChange(bar.pace, millisecondClock(), kActivityUpdateMilliseconds))
+        setProgressPosition(window, shown);
 }
 
 enum class AttemptEnd { finished, cancelled, stopped };

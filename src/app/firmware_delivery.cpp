@@ -71,11 +71,14 @@ std::optional<TftpReadRequest> waitForDevice(FirmwareDelivery& delivery, std::st
     ProgressWindow window = openProgressWindow(ProgressKind::waiting, kWaitingTitle);
     setProgressRange(window, 0, 1000);
     setProgressPosition(window, 0);
-    // The bar runs one step a millisecond, 0 to 999 and round again, drawn at each of the
-    // wait's turns (about every 30 ms).
+    // The bar runs one step a millisecond, 0 to 999 and round again, drawn at an activity's
+    // pace; the wait's turns (about every 30 ms) handle the window's messages.
     const std::uint32_t start = millisecondClock();
+    WindowPace pace;
     const auto request = waitForReadRequest(delivery.listener, fileName, deviceAddress, [&] {
-        setProgressPosition(window, static_cast<int>((millisecondClock() - start) % 1000));
+        const std::uint32_t now = millisecondClock();
+        if (windowMayChange(pace, now, kActivityUpdateMilliseconds))
+            setProgressPosition(window, static_cast<int>((now - start) % 1000));
         handleAllProgressMessages(window);
         return delivery.stopAt(window);
     });

@@ -1,6 +1,7 @@
 // The settling wait, measured on a 32 ms tick taken from the wrapping millisecond clock.
 #include "app/settling_wait.h"
 
+#include "app/window_pace.h"
 #include "platform/platform.h"
 #include "ui/dialog_texts.h"
 
@@ -18,10 +19,12 @@ bool waitForDeviceToSettle(ProgressWindow window, const char* deviceAddressText,
     setProgressPosition(window, 0);
     setProgressTitle(window, settlingCaption(deviceAddressText).data());
 
+    WindowPace pace; // the bar creeps: drawn at an activity's pace, its end always
     for (;;) {
-        const std::uint32_t elapsed =
-            settlingTicksSince(startTick, millisecondClock() >> kSettlingTickShift);
-        setProgressPosition(window, static_cast<int>(elapsed));
+        const std::uint32_t now = millisecondClock();
+        const std::uint32_t elapsed = settlingTicksSince(startTick, now >> kSettlingTickShift);
+        if (elapsed >= kSettlingTicks || windowMayChange(pace, now, kActivityUpdateMilliseconds))
+            setProgressPosition(window, static_cast<int>(elapsed));
         handleAllProgressMessages(window);
         if (progressCancelled(window) || stop.load())
             return false;

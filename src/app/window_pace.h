@@ -6,6 +6,10 @@
 #include <cstdint>
 
 inline constexpr std::uint32_t kWindowUpdateMilliseconds = 30;
+// Bars that only show activity (waiting, connecting) or creep (the settling wait's) change less
+// often still: while the program waits, a redraw is most of what it spends (GTK's drawing, or
+// Wine's), and nobody reads such a bar closely.
+inline constexpr std::uint32_t kActivityUpdateMilliseconds = 100;
 
 struct WindowPace {
     bool shownOnce = false;
@@ -13,5 +17,6 @@ struct WindowPace {
 };
 
 // Whether the window may change now (and, if so, that it does): the first time, and then once
-// 30 ms have passed on the millisecond clock since the last change.
-bool windowMayChange(WindowPace& pace, std::uint32_t now);
+// `interval` milliseconds have passed on the millisecond clock since the last change.
+bool windowMayChange(WindowPace& pace, std::uint32_t now,
+                     std::uint32_t interval = kWindowUpdateMilliseconds);

@@ -103,7 +103,7 @@ TEST_F(TftpListenerTest, StopFromTheMainThreadEndsTheWait) {
     EXPECT_EQ(uiEvents().back(), "destroy: waiting");
 }
 
-TEST_F(TftpListenerTest, WaitingBarRunsAStepAMillisecondDrawnEveryThirtyAndWrapsAtAThousand) {
+TEST_F(TftpListenerTest, WaitingBarRunsAStepAMillisecondDrawnEveryHundredAndWrapsAtAThousand) {
     static std::mutex mutex;
     static std::vector<int> positions;
     positions.clear();
@@ -111,15 +111,19 @@ TEST_F(TftpListenerTest, WaitingBarRunsAStepAMillisecondDrawnEveryThirtyAndWraps
         std::lock_guard lock(mutex);
         if (kind == ProgressKind::waiting)
             positions.push_back(lastProgressPosition(ProgressKind::waiting));
-        return positions.size() >= 36;
+        return positions.size() >= 40;
     };
     start();
     finishFirmwareDelivery(*delivery);
     EXPECT_TRUE(eventShown("range: waiting: 0-1000"));
-    ASSERT_GE(positions.size(), 36u);
-    // Each quiet wait lasts 30 ms on the clock: 30, 60, ... 990, then 1020 wraps to 20.
-    for (std::size_t i = 0; i < 36; ++i)
-        ASSERT_EQ(positions[i], static_cast<int>((i + 1) * 30 % 1000)) << i;
+    ASSERT_GE(positions.size(), 40u);
+    // Each quiet wait lasts 30 ms on the clock, and the bar moves once at least 100 ms have
+    // passed: at 30, 150, 270, ... 990, then 1110 wraps to 110.
+    for (std::size_t i = 0; i < 40; ++i) {
+        const std::size_t now = (i + 1) * 30;
+        const std::size_t drawn = 30 + (now - 30) / 120 * 120;
+        ASSERT_EQ(positions[i], static_cast<int>(drawn % 1000)) << i;
+    }
 }
 
 // Everything but an RRQ for exactly the offered name is dropped without a word, so the first
