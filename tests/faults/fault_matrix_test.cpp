@@ -549,8 +549,9 @@ TEST(Faults, FloodNeitherHurriesNorEndsTheTransfer) {
     const auto floods = o.deviceEvents("flood_end");
     ASSERT_EQ(floods.size(), 1u);
     EXPECT_EQ(floods[0].find("\"sent\":0,"), std::string::npos);
-    // Every block arrived once: the junk never brought a resend.
-    EXPECT_EQ(o.deviceEvents("tftp_recv", {"\"op\":\"DATA\""}).size(), 1418u);
+        // The junk brought no resend: were each datagram counted as silence, thousands would have
+    // come. (A resend or two stays possible: on this scaled clock 100 ms of silence is 3 ms.)
+    EXPECT_LE(o.deviceEvents("tftp_recv", {"\"op\":\"DATA\""}).size(), 1418u + 2);
 }
 
 TEST(Faults, CancelActsAtOnceWhileDatagramsPourIn) {
