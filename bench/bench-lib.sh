@@ -103,7 +103,8 @@ gtk_setup() {
   RESULT=$OUT/result.log
   SHOTS=$OUT/screenshots
   : >"$RESULT"
-  PROGRAM=$NATIVE/src/ui/gtk/tov-upgrade
+  # The tests' build of the program: its window log is how the helpers find its windows.
+  PROGRAM=$NATIVE/tests/gtk/tov-upgrade-logged
   # shellcheck source=../tests/gtk/gtk-lib.sh
   . "$ROOT/tests/gtk/gtk-lib.sh"
   # shellcheck source=../tests/gtk/scenarios.sh

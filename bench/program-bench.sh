@@ -33,7 +33,7 @@ if [ "$(hostname)" != tov-test ]; then
   [ "$(id -u)" -eq 0 ] || { echo "program-bench: needs root (a private namespace)" >&2; exit 2; }
   for platform in $platforms; do
     case $platform in
-      native) needs="$NATIVE/src/ui/gtk/tov-upgrade $NATIVE/tests/tftp/tftp-serve" ;;
+      native) needs="$NATIVE/tests/gtk/tov-upgrade-logged $NATIVE/tests/tftp/tftp-serve" ;;
       windows) needs="$WIN_BUILD/src/ui/win32/tov-upgrade.exe $WIN_BUILD/src/ui/win32/tov-driver.exe
         $WIN_BUILD/tests/tftp/tftp-serve.exe" ;;
       *) echo "program-bench: unknown platform $platform" >&2; exit 2 ;;

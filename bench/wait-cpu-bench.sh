@@ -25,7 +25,7 @@ if [ "$(hostname)" != tov-test ]; then
   [ "$(id -u)" -eq 0 ] || { echo "wait-cpu-bench: needs root (a private namespace)" >&2; exit 2; }
   for program in $programs; do
     case $program in
-      gtk) needs="$NATIVE/src/ui/gtk/tov-upgrade" ;;
+      gtk) needs="$NATIVE/tests/gtk/tov-upgrade-logged" ;;
       wine) needs="$WIN_BUILD/src/ui/win32/tov-upgrade.exe $WIN_BUILD/src/ui/win32/tov-driver.exe" ;;
       *) echo "wait-cpu-bench: unknown program $program" >&2; exit 2 ;;
     esac

@@ -63,7 +63,7 @@ void moveBar(ProgressWindow window, BarAnimation& bar, std::uint32_t elapsed) {
         if (++bar.step > 100)
             bar.step = 0;
     }
-    if (windowMayChange(bar.pace, millisecondClock(), kActivityUpdateMilliseconds))
+    if (windowMayChange(bar.pace, millisecondClock()))
         setProgressPosition(window, shown);
 }
 
@@ -74,7 +74,7 @@ AttemptEnd waitForWorker(ThreadHandle worker, ProgressWindow window, BarAnimatio
                          const std::atomic<bool>* stopWhen) {
     std::uint32_t last = millisecondClock();
     for (;;) {
-        if (waitThreadOnClock(worker, kWindowUpdateMilliseconds)) {
+        if (waitThreadOnClock(worker, kWindowMessagesMilliseconds)) {
             takeThreadResult(worker);
             return AttemptEnd::finished;
         }

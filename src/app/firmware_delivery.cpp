@@ -77,7 +77,7 @@ std::optional<TftpReadRequest> waitForDevice(FirmwareDelivery& delivery, std::st
     WindowPace pace;
     const auto request = waitForReadRequest(delivery.listener, fileName, deviceAddress, [&] {
         const std::uint32_t now = millisecondClock();
-        if (windowMayChange(pace, now, kActivityUpdateMilliseconds))
+        if (windowMayChange(pace, now))
             setProgressPosition(window, static_cast<int>((now - start) % 1000));
         handleAllProgressMessages(window);
         return delivery.stopAt(window);

@@ -23,7 +23,7 @@ bool waitForDeviceToSettle(ProgressWindow window, const char* deviceAddressText,
     for (;;) {
         const std::uint32_t now = millisecondClock();
         const std::uint32_t elapsed = settlingTicksSince(startTick, now >> kSettlingTickShift);
-        if (elapsed >= kSettlingTicks || windowMayChange(pace, now, kActivityUpdateMilliseconds))
+        if (elapsed >= kSettlingTicks || windowMayChange(pace, now))
             setProgressPosition(window, static_cast<int>(elapsed));
         handleAllProgressMessages(window);
         if (progressCancelled(window) || stop.load())

@@ -1,8 +1,8 @@
 // The pace of window updates.
 #include "app/window_pace.h"
 
-bool windowMayChange(WindowPace& pace, std::uint32_t now, std::uint32_t interval) {
-    if (pace.shownOnce && now - pace.shownAt < interval)
+bool windowMayChange(WindowPace& pace, std::uint32_t now) {
+    if (pace.shownOnce && now - pace.shownAt < kWindowUpdateMilliseconds)
         return false;
     pace.shownOnce = true;
     pace.shownAt = now;
