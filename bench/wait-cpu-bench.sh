@@ -130,7 +130,7 @@ measure_threads() {
 other_wine_pids() {
   local pid first list=""
   for pid in $(net_ns_pids); do
-    first=$(tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null | head -n 1)
+    first=$( (tr '\0' '\n' <"/proc/$pid/cmdline") 2>/dev/null | head -n 1)
     case $first in
       *"$1") ;;
       [A-Z]:\\*) list=$list${list:+,}$pid ;;
