@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "tftp/tftp_listener.h"
 #include "tftp/tftp_session.h"
+#include "tftp_test_peer.h"
 #include "ui/dotted_address.h"
 
 namespace {
@@ -20,16 +21,6 @@ namespace {
 int usage() {
     std::fprintf(stderr, "usage: tftp-serve [--size N] [--write FILE] ADDRESS NAME\n");
     return 2;
-}
-
-std::vector<std::uint8_t> madeUpImage(std::size_t size) {
-    std::vector<std::uint8_t> image(size);
-    std::uint32_t state = 2026;
-    for (auto& byte : image) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<std::uint8_t>(state >> 16);
-    }
-    return image;
 }
 
 } // namespace
@@ -55,7 +46,7 @@ int main(int argc, char** argv) {
     std::vector<std::uint8_t> madeUp;
     std::span<const std::uint8_t> image = firmwareBytes(nullptr);
     if (size >= 0) {
-        madeUp = madeUpImage(static_cast<std::size_t>(size));
+        madeUp = makeTestImage(static_cast<std::uint32_t>(size));
         image = madeUp;
     }
     if (!tftpImageFits(static_cast<std::uint32_t>(image.size()))) {
