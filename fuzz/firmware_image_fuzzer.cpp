@@ -19,16 +19,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     // Exactly the image's bytes, so a read past its end is caught.
     const std::vector<std::uint8_t> image(data, data + size);
-    upgradeContext.firmware = {};
-    const bool loaded = loadFirmwareImage(image);
+    FirmwareImage firmware{};
+    const bool loaded = loadFirmwareImage(image, firmware);
     FUZZ_CHECK(loaded == (size >= kFirmwareHeaderSize));
     if (!loaded) {
-        FUZZ_CHECK(upgradeContext.firmware.firmwareData == nullptr);
+        FUZZ_CHECK(firmware.firmwareData == nullptr);
         return 0;
     }
-    FUZZ_CHECK(upgradeContext.firmware.firmwareSize == size);
+    FUZZ_CHECK(firmware.firmwareSize == size);
 
-    const char* name = productNameFor(upgradeContext.firmware.firmwareHeader);
+    const char* name = productNameFor(firmware.firmwareHeader);
     const char* header = reinterpret_cast<const char*>(image.data());
     const char* expected = strncasecmp(header, "tov3000", 7) == 0   ? "TOV-3000"
                            : strncasecmp(header, "tov2000", 7) == 0 ? "TOV-1000/2000"
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(std::strcmp(name, expected) == 0);
 
     // The version: the bytes from 92 up to the first NUL, ending at byte 127 at the latest.
-    const std::string_view version(imageVersion());
+    const std::string_view version(imageVersion(firmware));
     FUZZ_CHECK(version.size() <= 35);
     FUZZ_CHECK(std::memcmp(version.data(), image.data() + kImageVersionOffset, version.size()) ==
                0);
@@ -45,13 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!tftpImageFits(static_cast<std::uint32_t>(size)))
         return 0;
     TftpSession session{};
-    setTftpImageGeometry(session, {upgradeContext.firmware.firmwareData, size});
+    setTftpImageGeometry(session, imageBytes(firmware));
     FUZZ_CHECK(session.blockCount == size / 512 + 1);
     std::size_t offset = 0;
     for (std::uint32_t block = 1; block <= session.blockCount; ++block) {
         const auto bytes = tftpBlockData(session, block);
         FUZZ_CHECK(bytes.size() == (block < session.blockCount ? 512 : size % 512));
-        FUZZ_CHECK(bytes.empty() || bytes.data() == upgradeContext.firmware.firmwareData + offset);
+        FUZZ_CHECK(bytes.empty() || bytes.data() == firmware.firmwareData + offset);
         offset += bytes.size();
     }
     FUZZ_CHECK(offset == size);

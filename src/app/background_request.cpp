@@ -2,7 +2,6 @@
 // the "Connecting with TOV" window alive; between attempts it decides on the password prompt.
 #include "app/background_request.h"
 
-#include <algorithm>
 #include <array>
 #include <memory>
 #include <mutex>
@@ -13,7 +12,6 @@
 #include "base/text.h"
 #include "platform/debug_log.h"
 #include "platform/platform.h"
-#include "ui/dialog_texts.h"
 #include "ui/ui.h"
 
 namespace {
@@ -29,7 +27,8 @@ struct Attempt {
     HttpResult result;
 };
 
-// Requests share the process-wide state: one runner at a time, whichever thread calls it.
+// One exchange with the device at a time, whichever thread calls: the device serves one
+// connection at a time, and the closing request must not overlap the upgrade request.
 std::mutex exchangeInProgress;
 
 int requestWorker(void* argument) {
@@ -89,10 +88,9 @@ AttemptEnd waitForWorker(ThreadHandle worker, ProgressWindow window, BarAnimatio
     }
 }
 
-AttemptEnd runAttempt(const std::shared_ptr<Attempt>& attempt, BarAnimation& bar,
-                      const std::atomic<bool>* stopWhen) {
-    const DialogTitle title = connectingTitle(upgradeContext.deviceAddressText);
-    ProgressWindow window = openProgressWindow(ProgressKind::connecting, title.data());
+AttemptEnd runAttempt(const std::shared_ptr<Attempt>& attempt, const ProgressSubject& subject,
+                      BarAnimation& bar, const std::atomic<bool>* stopWhen) {
+    ProgressWindow window = openProgressWindow(subject);
     auto* handoff = new std::shared_ptr<Attempt>(attempt);
     ThreadHandle worker = startThread(requestWorker, handoff);
     AttemptEnd end = AttemptEnd::finished;
@@ -131,40 +129,40 @@ bool askForPassword(DigestChallenge& digest) {
 
 } // namespace
 
-RequestResult runBackgroundRequest(const HttpEndpoints& endpoints, const char* path,
-                                   const std::atomic<bool>* stopWhen) {
+RequestResult runBackgroundRequest(const DeviceRequest& request, DigestChallenge& digest,
+                                   DeviceInfo& deviceInfo, const std::atomic<bool>* stopWhen) {
     std::lock_guard exclusive(exchangeInProgress);
-    UpgradeContext& ctx = upgradeContext;
     BarAnimation bar;
     int silentRetries = 0;
     for (;;) {
         auto attempt = std::make_shared<Attempt>();
-        attempt->endpoints = endpoints;
-        attempt->path = path;
-        attempt->digest = ctx.digest;
-        attempt->deviceInfo = ctx.deviceInfo;
-        const AttemptEnd end = runAttempt(attempt, bar, stopWhen);
+        attempt->endpoints = request.endpoints;
+        attempt->path = request.path;
+        attempt->digest = digest;
+        attempt->deviceInfo = deviceInfo;
+        // The exchange authorizes a request whenever the state holds a password.
+        const bool sentPassword = digest.password[0] != '\0';
+        const AttemptEnd end = runAttempt(attempt, request.window, bar, stopWhen);
         if (end == AttemptEnd::cancelled)
             return {RequestStatus::cancelled, 0};
         if (end == AttemptEnd::stopped)
             return {RequestStatus::stopped, 0};
 
-        // The worker has ended: what it wrote becomes the program's.
-        ctx.digest = attempt->digest;
-        ctx.deviceInfo = attempt->deviceInfo;
-        std::copy(attempt->buffer.begin(), attempt->buffer.end(), ctx.responseBuffer);
+        // The worker has ended: what it wrote becomes the caller's.
+        digest = attempt->digest;
+        deviceInfo = attempt->deviceInfo;
         const HttpResult& result = attempt->result;
         if (result.outcome != HttpOutcome::challenged)
             return {statusOf(result.outcome), result.received};
 
         // The device wants credentials. A fresh nonce (count back at 0) for a client that
         // already holds a password earns one silent repetition; anything else asks the user.
-        if (ctx.digest.password[0] != '\0' && ctx.digest.nonceCount == 0 && silentRetries <= 0) {
+        if (digest.password[0] != '\0' && digest.nonceCount == 0 && silentRetries <= 0) {
             ++silentRetries;
             continue;
         }
-        if (!askForPassword(ctx.digest))
-            return {RequestStatus::cancelled, 0};
+        if (!askForPassword(digest))
+            return {RequestStatus::cancelled, 0, true, sentPassword};
         silentRetries = 0;
     }
 }

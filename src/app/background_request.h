@@ -1,12 +1,13 @@
 // Every HTTP request to the device runs through the runner: a worker thread per attempt under a
 // cancellable "Connecting with TOV@<address>" window, with the password loop between attempts.
-// It works on the process-wide state: the response buffer, DeviceInfo and the Digest state.
+// It works on the Digest state and the device values its caller hands it.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
 #include "http/http_exchange.h"
+#include "ui/ui.h"
 
 inline constexpr std::uint16_t kHttpLocalPort = 23456;
 inline constexpr std::uint16_t kDeviceHttpPort = 80;
@@ -23,10 +24,24 @@ enum class RequestStatus {
 struct RequestResult {
     RequestStatus status;
     int received;
+    // Cancelled at the password prompt rather than in the connecting window; and whether the
+    // device had refused a password sent before that prompt.
+    bool atPasswordPrompt = false;
+    bool passwordRefused = false;
 };
 
-// Runs the request to its end. An abandoned exchange (Cancel, or `stopWhen`) may still be
-// blocked on its socket; it works on copies of the state, so nothing it still receives reaches
-// the response buffer, DeviceInfo or the Digest state.
-RequestResult runBackgroundRequest(const HttpEndpoints& endpoints, const char* path,
+// One request: both ends, the path, and the connecting window's subject (the device's address as
+// typed and which request this is).
+struct DeviceRequest {
+    HttpEndpoints endpoints;
+    const char* path;
+    ProgressSubject window;
+};
+
+// Runs the request to its end, answering challenges with `digest` (updated: nonce, count,
+// credentials) and updating `deviceInfo` from an answered page. An abandoned exchange (Cancel, or
+// `stopWhen`) may still be blocked on its socket; it works on copies, so nothing it still
+// receives reaches `digest` or `deviceInfo`.
+RequestResult runBackgroundRequest(const DeviceRequest& request, DigestChallenge& digest,
+                                   DeviceInfo& deviceInfo,
                                    const std::atomic<bool>* stopWhen = nullptr);

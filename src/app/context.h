@@ -1,5 +1,5 @@
-// The process-wide upgrade state. Every field starts out zero and lives for the whole run; the
-// upgrade sequence owns it and hands the lower layers what they need as arguments.
+// The state of one upgrade run. runUpgrade owns it and hands each step what it needs; every field
+// starts out zero.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +12,7 @@ inline constexpr std::size_t kResponseBufferSize = 131072; // one byte stays for
 inline constexpr std::size_t kFirmwareHeaderSize = 128;
 inline constexpr int kLocalAddressSlots = 8;
 
-// The embedded image: set once at start-up, read-only afterwards.
+// The carried image: set once at start-up, read-only afterwards.
 struct FirmwareImage {
     const std::uint8_t* firmwareData;
     std::uint32_t firmwareSize;
@@ -20,8 +20,7 @@ struct FirmwareImage {
 };
 
 struct UpgradeContext {
-    void* instance; // module instance (HINSTANCE on Windows)
-    char hostName[128];
+    void* instance;                                   // module instance (HINSTANCE on Windows)
     std::uint32_t localAddresses[kLocalAddressSlots]; // filled slots first, then zeros
     std::uint32_t localAddress;
     std::uint32_t deviceAddress;
@@ -29,9 +28,6 @@ struct UpgradeContext {
     char fileName[128];
     char productName[32];
     FirmwareImage firmware;
-    char responseBuffer[kResponseBufferSize];
     DeviceInfo deviceInfo;
     DigestChallenge digest;
 };
-
-extern UpgradeContext upgradeContext;

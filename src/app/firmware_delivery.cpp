@@ -3,17 +3,14 @@
 
 #include <new>
 
-#include "app/context.h"
 #include "app/window_pace.h"
 #include "platform/debug_log.h"
-#include "ui/dialog_texts.h"
-#include "ui/messages.h"
 
 namespace {
 
 int tftpThread(void* argument) {
     FirmwareDelivery& delivery = *static_cast<FirmwareDelivery*>(argument);
-    delivery.outcome = delivery.body(delivery);
+    delivery.outcome = deliverFirmware(delivery);
     delivery.transferOver.store(true);
     return 0;
 }
@@ -29,29 +26,30 @@ bool FirmwareDelivery::stopAt(ProgressWindow window) const {
     return progressCancelled(window) || stopRequested.load();
 }
 
-const char* startTftpListener(std::unique_ptr<FirmwareDelivery>& delivery,
-                              std::uint32_t localAddress, DeliveryBody body) {
+std::optional<Failure> startTftpListener(std::unique_ptr<FirmwareDelivery>& delivery,
+                                         std::uint32_t localAddress, const DeliveryInputs& inputs) {
     // Refused before the device is ever told to fetch an image whose blocks cannot be numbered.
-    if (!tftpImageFits(upgradeContext.firmware.firmwareSize))
-        return kErrorImageTooLarge;
+    if (inputs.image.size() > UINT32_MAX ||
+        !tftpImageFits(static_cast<std::uint32_t>(inputs.image.size())))
+        return Failure::imageTooLarge;
 
     std::unique_ptr<FirmwareDelivery> opened(new (std::nothrow) FirmwareDelivery);
     if (opened == nullptr)
-        return kErrorListenerAlloc;
+        return Failure::listenerMemory;
     switch (openTftpListener(opened->listener, localAddress)) {
     case ListenerStatus::cannotCreateSocket:
-        return kErrorListenerSocket;
+        return Failure::listenerSocket;
     case ListenerStatus::cannotBind:
-        return kErrorListenerBind;
+        return Failure::listenerBind;
     case ListenerStatus::listening:
         break;
     }
-    opened->body = body;
+    opened->inputs = inputs;
     opened->thread = startThread(tftpThread, opened.get());
     if (opened->thread == nullptr)
-        return kErrorListenerThread;
+        return Failure::listenerThread;
     delivery = std::move(opened);
-    return nullptr;
+    return std::nullopt;
 }
 
 DeliveryOutcome finishFirmwareDelivery(FirmwareDelivery& delivery) {
@@ -66,34 +64,34 @@ void stopFirmwareDelivery(FirmwareDelivery& delivery) {
     finishFirmwareDelivery(delivery);
 }
 
-std::optional<TftpReadRequest> waitForDevice(FirmwareDelivery& delivery, std::string_view fileName,
-                                             std::uint32_t deviceAddress) {
-    ProgressWindow window = openProgressWindow(ProgressKind::waiting, kWaitingTitle);
+std::optional<TftpReadRequest> waitForDevice(FirmwareDelivery& delivery) {
+    const DeliveryInputs& inputs = delivery.inputs;
+    ProgressWindow window = openProgressWindow({ProgressKind::waiting, inputs.deviceAddressText});
     setProgressRange(window, 0, 1000);
     setProgressPosition(window, 0);
     // The bar runs one step a millisecond, 0 to 999 and round again, drawn at an activity's
     // pace; the wait's turns (about every 30 ms) handle the window's messages.
     const std::uint32_t start = millisecondClock();
     WindowPace pace;
-    const auto request = waitForReadRequest(delivery.listener, fileName, deviceAddress, [&] {
-        const std::uint32_t now = millisecondClock();
-        if (windowMayChange(pace, now))
-            setProgressPosition(window, static_cast<int>((now - start) % 1000));
-        handleAllProgressMessages(window);
-        return delivery.stopAt(window);
-    });
+    const auto request =
+        waitForReadRequest(delivery.listener, inputs.fileName, inputs.deviceAddress, [&] {
+            const std::uint32_t now = millisecondClock();
+            if (windowMayChange(pace, now))
+                setProgressPosition(window, static_cast<int>((now - start) % 1000));
+            handleAllProgressMessages(window);
+            return delivery.stopAt(window);
+        });
     destroyProgressWindow(window);
     return request;
 }
 
-TransferOutcome sendFirmware(FirmwareDelivery& delivery, std::span<const std::uint8_t> image,
-                             const char* deviceAddressText, ProgressWindow upload) {
+TransferOutcome sendFirmware(FirmwareDelivery& delivery, ProgressWindow upload) {
     TftpSession& session = delivery.session;
     session.socket = delivery.listener.socket; // the transfer runs on the listener's socket
     delivery.listener.socket = kInvalidSocket; // and closes it
     session.peerAddress = delivery.request.peerAddress;
     session.peerPort = delivery.request.peerPort;
-    setTftpImageGeometry(session, image);
+    setTftpImageGeometry(session, delivery.inputs.image);
     trace("++++size %u, %u, %u", session.imageSize, session.lastBlockLength, session.blockCount);
     setProgressRange(upload, 0, static_cast<int>(session.blockCount));
 
@@ -103,8 +101,10 @@ TransferOutcome sendFirmware(FirmwareDelivery& delivery, std::span<const std::ui
     std::uint32_t shownCounter = 0;
     const auto show = [&](std::uint32_t blockCounter, std::uint32_t bytesAcknowledged) {
         setProgressPosition(upload, static_cast<int>(blockCounter));
-        setProgressTitle(
-            upload, uploadCaption(deviceAddressText, bytesAcknowledged, session.imageSize).data());
+        // The counter names the block in flight: those before it are acknowledged.
+        const std::uint32_t acknowledged = blockCounter > 0 ? blockCounter - 1 : 0;
+        showUploadProgress(
+            upload, {bytesAcknowledged, session.imageSize, acknowledged, session.blockCount});
         shownCounter = blockCounter;
     };
     TransferHooks hooks;

@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "platform/platform.h"
 #include "tftp/tftp_listener.h"
 #include "tftp/tftp_session.h"
+#include "ui/failure.h"
 #include "ui/ui.h"
 
 enum class DeliveryOutcome {
@@ -20,16 +22,23 @@ enum class DeliveryOutcome {
     cancelled,  // the user cancelled the waiting or upload window, or the main thread stopped it
 };
 
-struct FirmwareDelivery;
-using DeliveryBody = DeliveryOutcome (*)(FirmwareDelivery& delivery);
+// What the TFTP thread is handed when it starts; it reads nothing else of the upgrade's state.
+struct DeliveryInputs {
+    std::uint32_t deviceAddress;         // the only host whose read request is served
+    char deviceAddressText[32];          // as typed, for the windows' titles
+    char fileName[128];                  // the offered file, "/tov<hex>.bin"
+    std::span<const std::uint8_t> image; // read-only for the whole run
+};
 
 struct FirmwareDelivery {
+    DeliveryInputs inputs{};
     TftpListener listener{};
     TftpReadRequest request{}; // who asked for the image, once somebody did
     TftpSession session{};
-    DeliveryBody body = nullptr;
     ThreadHandle thread = nullptr;
     DeliveryOutcome outcome = DeliveryOutcome::cancelled;
+    // The device acknowledged the last block: it holds the whole image, whatever came after.
+    bool imageDelivered = false;
     std::atomic<bool> stopRequested{false}; // set by the main thread: stop at the next poll
     // Set by the TFTP thread once the transfer is over (or never happens): from then on nothing
     // the upgrade request could still bring matters.
@@ -41,19 +50,20 @@ struct FirmwareDelivery {
 };
 
 // Refuses an image whose blocks cannot be numbered, opens the listener on `localAddress` (the
-// bound port is in delivery->listener) and starts the TFTP thread running `body`. Null when it
-// runs; otherwise the text of the failure.
-const char* startTftpListener(std::unique_ptr<FirmwareDelivery>& delivery,
-                              std::uint32_t localAddress, DeliveryBody body);
+// bound port is in delivery->listener) and starts the TFTP thread (deliverFirmware) with a copy
+// of `inputs`. Nothing when it runs; otherwise the failure.
+std::optional<Failure> startTftpListener(std::unique_ptr<FirmwareDelivery>& delivery,
+                                         std::uint32_t localAddress, const DeliveryInputs& inputs);
+// The TFTP thread's part (app/upgrade_sequence.cpp): the waiting window, the transfer and the
+// settling wait.
+DeliveryOutcome deliverFirmware(FirmwareDelivery& delivery);
 // Waits for the TFTP thread to end and returns its outcome.
 DeliveryOutcome finishFirmwareDelivery(FirmwareDelivery& delivery);
 // Asks the TFTP thread to stop at its next poll, then waits for it to end.
 void stopFirmwareDelivery(FirmwareDelivery& delivery);
 
 // The body's steps, each under its window.
-// Waits under the waiting window for the read request for `fileName` from `deviceAddress`.
-std::optional<TftpReadRequest> waitForDevice(FirmwareDelivery& delivery, std::string_view fileName,
-                                             std::uint32_t deviceAddress);
-// Sends `image` to the device that asked, its bar and caption following the ACKs.
-TransferOutcome sendFirmware(FirmwareDelivery& delivery, std::span<const std::uint8_t> image,
-                             const char* deviceAddressText, ProgressWindow upload);
+// Waits under the waiting window for the read request for the offered file from the device.
+std::optional<TftpReadRequest> waitForDevice(FirmwareDelivery& delivery);
+// Sends the image to the device that asked, the upload window following the ACKs.
+TransferOutcome sendFirmware(FirmwareDelivery& delivery, ProgressWindow upload);

@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-#include "app/context.h"
-
 namespace {
 
 // ASCII case-insensitive comparison of at most n characters, stopping early at a NUL.
@@ -26,10 +24,9 @@ bool equalsIgnoringCase(const std::uint8_t* text, const char* expected, std::siz
 
 } // namespace
 
-bool loadFirmwareImage(std::span<const std::uint8_t> image) {
+bool loadFirmwareImage(std::span<const std::uint8_t> image, FirmwareImage& firmware) {
     if (image.size() < kFirmwareHeaderSize || image.size() > UINT32_MAX)
         return false;
-    FirmwareImage& firmware = upgradeContext.firmware;
     firmware.firmwareData = image.data();
     firmware.firmwareSize = static_cast<std::uint32_t>(image.size());
     std::memcpy(firmware.firmwareHeader, image.data(), kFirmwareHeaderSize);
@@ -47,7 +44,10 @@ const char* productNameFor(std::span<const std::uint8_t, 128> header) {
     return "ODM-Product";
 }
 
-const char* imageVersion() {
-    return reinterpret_cast<const char*>(upgradeContext.firmware.firmwareHeader +
-                                         kImageVersionOffset);
+const char* imageVersion(const FirmwareImage& firmware) {
+    return reinterpret_cast<const char*>(firmware.firmwareHeader + kImageVersionOffset);
+}
+
+std::span<const std::uint8_t> imageBytes(const FirmwareImage& firmware) {
+    return {firmware.firmwareData, firmware.firmwareSize};
 }

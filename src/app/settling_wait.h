@@ -15,7 +15,6 @@ inline constexpr std::uint32_t kSettlingTickWrap = 1u << (32 - kSettlingTickShif
 // Ticks since `startTick` on the 32 ms tick clock, across one wrap of the millisecond clock.
 std::uint32_t settlingTicksSince(std::uint32_t startTick, std::uint32_t nowTick);
 
-// The whole wait, the window's Cancel live throughout. False when it was cut short: the user
-// cancelled, or `stop` turned true.
-bool waitForDeviceToSettle(ProgressWindow window, const char* deviceAddressText,
-                           const std::atomic<bool>& stop);
+// The whole wait, the window's Cancel live throughout; its bar counts the ticks, and the window
+// hears the time waited. False when it was cut short: the user cancelled, or `stop` turned true.
+bool waitForDeviceToSettle(ProgressWindow window, const std::atomic<bool>& stop);

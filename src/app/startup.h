@@ -2,5 +2,10 @@
 // dialogs' controls, the embedded image and the product name.
 #pragma once
 
-// Null when everything is ready; otherwise the text of the failure to show.
-const char* initEnvironment();
+#include <optional>
+
+#include "app/context.h"
+#include "ui/failure.h"
+
+// Fills `ctx` for the run; nothing when everything is ready, otherwise the failure to show.
+std::optional<Failure> initEnvironment(UpgradeContext& ctx);

@@ -15,7 +15,7 @@
 #include "app/startup.h"
 #include "base/text.h"
 #include "platform/platform.h"
-#include "ui/messages.h"
+#include "ui/failure.h"
 #include "ui/ui.h"
 
 namespace {
@@ -26,20 +26,18 @@ constexpr char kInformationPath[] = "/admin/advanced";
 
 // The device asks for the offered file, receives it, and gets its time to install it.
 DeliveryOutcome deliverFirmware(FirmwareDelivery& delivery) {
-    const UpgradeContext& ctx = upgradeContext;
-    const auto request = waitForDevice(delivery, textIn(ctx.fileName), ctx.deviceAddress);
+    const auto request = waitForDevice(delivery);
     if (!request)
         return DeliveryOutcome::cancelled;
     delivery.request = *request;
 
-    ProgressWindow upload = openProgressWindow(ProgressKind::uploading, kUploadingTitle);
-    const TransferOutcome sent =
-        sendFirmware(delivery, {ctx.firmware.firmwareData, ctx.firmware.firmwareSize},
-                     ctx.deviceAddressText, upload);
+    ProgressWindow upload =
+        openProgressWindow({ProgressKind::uploading, delivery.inputs.deviceAddressText});
+    const TransferOutcome sent = sendFirmware(delivery, upload);
+    delivery.imageDelivered = sent == TransferOutcome::complete;
     // Given after an incomplete transfer too: the device may still be busy with what it got.
     const bool settled =
-        sent != TransferOutcome::cancelled &&
-        waitForDeviceToSettle(upload, ctx.deviceAddressText, delivery.stopRequested);
+        sent != TransferOutcome::cancelled && waitForDeviceToSettle(upload, delivery.stopRequested);
     destroyProgressWindow(upload);
     if (!settled)
         return DeliveryOutcome::cancelled;
@@ -57,37 +55,42 @@ constexpr std::uint32_t kRestartRetryMilliseconds = 2000;
 
 using SoftwareVersion = std::array<char, sizeof DeviceInfo::softwareVersion>;
 
-int endWith(const char* failure) {
+int endWith(const UpgradeFailure& failure) {
     showErrorBox(failure);
     return 0;
 }
+int endWith(Failure reason) {
+    return endWith(UpgradeFailure{reason});
+}
 
-const char* failureText(RequestStatus status) {
-    switch (status) {
+Failure failureOf(const RequestResult& request) {
+    switch (request.status) {
     case RequestStatus::cannotOpenSocket:
-        return kErrorHttpSocket;
+        return Failure::cannotOpenHttpSocket;
     case RequestStatus::cannotBindSocket:
-        return kErrorHttpBind;
+        return Failure::cannotBindHttpSocket;
     case RequestStatus::cannotConnect:
-        return kErrorConnect;
-    case RequestStatus::answered:
+        return Failure::cannotConnect;
     case RequestStatus::cancelled:
+        if (request.atPasswordPrompt)
+            return request.passwordRefused ? Failure::passwordRefused : Failure::passwordNotGiven;
+        break;
+    case RequestStatus::answered:
     case RequestStatus::stopped:
         break;
     }
-    return kErrorUserAbort;
+    return Failure::userAbort;
 }
 
 bool isLoopback(std::uint32_t address) {
     return address >> 24 == 127;
 }
 
-bool askForDeviceAddress() {
-    UpgradeContext& ctx = upgradeContext;
+bool askForDeviceAddress(UpgradeContext& ctx) {
     int filled = 0;
     while (filled < kLocalAddressSlots && ctx.localAddresses[filled] != 0)
         ++filled;
-    const AddressDialogView view{ctx.productName, imageVersion(),
+    const AddressDialogView view{ctx.productName, imageVersion(ctx.firmware),
                                  std::span(ctx.localAddresses, static_cast<std::size_t>(filled))};
     AddressChoice choice{};
     choice.localAddress = ctx.localAddress;
@@ -100,44 +103,61 @@ bool askForDeviceAddress() {
     return true;
 }
 
-bool confirmUpgrade() {
-    const DeviceInfo& info = upgradeContext.deviceInfo;
+bool confirmUpgrade(const UpgradeContext& ctx) {
+    const DeviceInfo& info = ctx.deviceInfo;
     return runConfirmDialog({info.deviceProductName, info.macAddress, info.softwareVersion,
                              info.hardwareVersion, info.serialNumber},
-                            imageVersion());
+                            imageVersion(ctx.firmware));
 }
 
-RequestResult requestFromDevice(const char* path, const std::atomic<bool>* stopWhen = nullptr) {
-    const UpgradeContext& ctx = upgradeContext;
-    return runBackgroundRequest(
-        {ctx.localAddress, kHttpLocalPort, ctx.deviceAddress, kDeviceHttpPort}, path, stopWhen);
+RequestResult requestFromDevice(UpgradeContext& ctx, const char* path, RequestStage stage,
+                                const std::atomic<bool>* stopWhen = nullptr) {
+    const DeviceRequest request{
+        {ctx.localAddress, kHttpLocalPort, ctx.deviceAddress, kDeviceHttpPort},
+        path,
+        {ProgressKind::connecting, ctx.deviceAddressText, stage}};
+    return runBackgroundRequest(request, ctx.digest, ctx.deviceInfo, stopWhen);
+}
+
+DeliveryInputs deliveryInputs(const UpgradeContext& ctx) {
+    DeliveryInputs inputs{};
+    inputs.deviceAddress = ctx.deviceAddress;
+    copyText(inputs.deviceAddressText, textIn(ctx.deviceAddressText));
+    copyText(inputs.fileName, textIn(ctx.fileName));
+    inputs.image = imageBytes(ctx.firmware);
+    return inputs;
+}
+
+Failure failureOf(const FirmwareDelivery& delivery, DeliveryOutcome outcome) {
+    if (outcome == DeliveryOutcome::incomplete)
+        return Failure::uploadIncomplete;
+    // Stopped after the last block's ACK: the device is installing what it holds.
+    return delivery.imageDelivered ? Failure::cancelledWhileInstalling : Failure::userAbort;
 }
 
 // After its restart the device must show its page again, with a software version (it may still
 // be starting: it is asked again for a while), and that version must not be the one it ran
 // before while the image carries another: then it refused the image.
-int reportDeviceAfterRestart(std::string_view versionBefore) {
-    UpgradeContext& ctx = upgradeContext;
+int reportDeviceAfterRestart(UpgradeContext& ctx, std::string_view versionBefore) {
     const std::uint32_t firstAsked = millisecondClock();
     for (;;) {
         ctx.deviceInfo = {}; // what the success dialog shows comes from this answer only
-        const RequestResult page = requestFromDevice(kInformationPath);
+        const RequestResult page =
+            requestFromDevice(ctx, kInformationPath, RequestStage::pageAfterRestart);
         if (page.status != RequestStatus::answered)
-            return endWith(failureText(page.status));
+            return endWith(failureOf(page));
         if (page.received <= 0)
-            return endWith(kErrorNotBack);
+            return endWith(Failure::notBack);
         if (ctx.deviceInfo.softwareVersion[0] != '\0')
             break;
         if (millisecondClock() - firstAsked >= kRestartGraceMilliseconds)
-            return endWith(kErrorNotBack);
+            return endWith(Failure::notBack);
         sleepMilliseconds(kRestartRetryMilliseconds);
     }
     const std::string_view versionNow = textIn(ctx.deviceInfo.softwareVersion);
-    if (versionNow == versionBefore && versionNow != imageVersion()) {
-        std::array<char, 256> failure;
-        formatText(failure, kErrorStillOldVersion, ctx.deviceInfo.softwareVersion);
-        return endWith(failure.data());
-    }
+    if (versionNow == versionBefore && versionNow != imageVersion(ctx.firmware))
+        return endWith(
+            failureWithVersion(Failure::stillOldVersion, ctx.deviceInfo.softwareVersion));
     runSuccessDialog(ctx.deviceAddressText, ctx.deviceInfo.softwareVersion);
     return 0;
 }
@@ -147,64 +167,61 @@ int reportDeviceAfterRestart(std::string_view versionBefore) {
 UpgradePath formatUpgradePath(std::uint32_t localAddress, std::uint16_t tftpPort,
                               const char* fileName) {
     UpgradePath path;
-    formatText(path, "/admin/upgrade?tftp://%u.%u.%u.%u:%u%s", localAddress >> 24,
-               (localAddress >> 16) & 0xff, (localAddress >> 8) & 0xff, localAddress & 0xff,
+    formatText(path, "/admin/upgrade?tftp://%s:%u%s", addressText(localAddress).data(),
                static_cast<unsigned>(tftpPort), fileName);
     return path;
 }
 
 int runUpgrade(void* instance) {
-    UpgradeContext& ctx = upgradeContext;
+    UpgradeContext ctx{}; // this run's state, handed to each step
     ctx.instance = instance;
-    if (const char* failure = initEnvironment())
-        return endWith(failure);
+    if (const auto failure = initEnvironment(ctx))
+        return endWith(*failure);
 
     // Cancel at the notice or the address ends the program quietly.
     if (!runNoticeDialog(ctx.productName))
         return 0;
-    if (!askForDeviceAddress())
+    if (!askForDeviceAddress(ctx))
         return 0;
     if (ctx.deviceAddress == 0)
         return 0;
     // The stand-in's header is one a real device would accept: it goes to simulated ones only.
     if (firmwareIsStandIn() && !isLoopback(ctx.deviceAddress))
-        return endWith(kErrorStandInImage);
+        return endWith(Failure::standInImage);
 
     // The device's information page: any answer of at least one byte counts, and the values it
     // carries are now in DeviceInfo.
-    const RequestResult page = requestFromDevice(kInformationPath);
+    const RequestResult page =
+        requestFromDevice(ctx, kInformationPath, RequestStage::informationPage);
     if (page.status != RequestStatus::answered)
-        return endWith(failureText(page.status));
+        return endWith(failureOf(page));
     if (page.received <= 0)
-        return endWith(kErrorNoResponse);
+        return endWith(Failure::noResponse);
     SoftwareVersion versionBefore;
     copyText(versionBefore, textIn(ctx.deviceInfo.softwareVersion));
-    if (!confirmUpgrade())
-        return endWith(kErrorUserAbort);
+    if (!confirmUpgrade(ctx))
+        return endWith(Failure::userAbort);
 
-    // The listener is up before the device is told to fetch anything.
+    // The listener is up before the device is told to fetch anything; the TFTP thread gets what
+    // it needs now and reads nothing else of this run's state.
     std::unique_ptr<FirmwareDelivery> delivery;
-    if (const char* failure = startTftpListener(delivery, ctx.localAddress, deliverFirmware))
-        return endWith(failure);
+    if (const auto failure = startTftpListener(delivery, ctx.localAddress, deliveryInputs(ctx)))
+        return endWith(*failure);
 
     // The upgrade request; its answer is not examined, and once the transfer is over it is no
     // longer waited for (a device may fetch the image and never answer).
     const UpgradePath upgradePath =
         formatUpgradePath(ctx.localAddress, delivery->listener.boundPort, ctx.fileName);
-    const RequestResult upgrade = requestFromDevice(upgradePath.data(), &delivery->transferOver);
+    const RequestResult upgrade = requestFromDevice(
+        ctx, upgradePath.data(), RequestStage::upgradeRequest, &delivery->transferOver);
     if (upgrade.status != RequestStatus::answered && upgrade.status != RequestStatus::stopped) {
         stopFirmwareDelivery(*delivery); // no block leaves after the user's Cancel
-        return endWith(failureText(upgrade.status));
+        return endWith(failureOf(upgrade));
     }
 
     // The device fetches the image and restarts (deliverFirmware, on the TFTP thread).
-    switch (finishFirmwareDelivery(*delivery)) {
-    case DeliveryOutcome::cancelled:
-        return endWith(kErrorUserAbort);
-    case DeliveryOutcome::incomplete:
-        return endWith(kErrorIncomplete);
-    case DeliveryOutcome::complete:
-        break;
-    }
-    return reportDeviceAfterRestart(textIn(versionBefore));
+    const DeliveryOutcome delivered = finishFirmwareDelivery(*delivery);
+    if (delivered != DeliveryOutcome::complete)
+        return endWith(failureOf(*delivery, delivered));
+    return reportDeviceAfterRestart(ctx, textIn(versionBefore));
 }

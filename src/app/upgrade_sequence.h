@@ -10,9 +10,9 @@
 // excepted: see the entry points, which end the process at once).
 int runUpgrade(void* instance);
 
-// The TFTP thread's part: the device asks for the offered file (waiting window), receives it
-// (upload window) and gets its settling wait; how it went is returned for the main thread.
-DeliveryOutcome deliverFirmware(FirmwareDelivery& delivery);
+// The TFTP thread's part, deliverFirmware (declared in app/firmware_delivery.h), is defined
+// beside runUpgrade: the device asks for the offered file (waiting window), receives it (upload
+// window) and gets its settling wait; how it went is returned for the main thread.
 
 // "/admin/upgrade?tftp://%u.%u.%u.%u:%u%s" with the computer's address, the TFTP port and the
 // file name (which begins with a slash). Always terminated; at most 55 characters in practice.

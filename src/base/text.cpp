@@ -47,3 +47,10 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
             return false;
     return true;
 }
+
+AddressText addressText(std::uint32_t address) {
+    AddressText text;
+    formatText(text, "%u.%u.%u.%u", address >> 24, (address >> 16) & 0xff, (address >> 8) & 0xff,
+               address & 0xff);
+    return text;
+}

@@ -1,8 +1,10 @@
 // Bounded text helpers over fixed-size, zero-terminated buffers.
 #pragma once
 
+#include <array>
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -21,3 +23,7 @@ std::string_view textIn(std::span<const char> buffer);
 
 // Equal apart from ASCII letter case.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
+// "a.b.c.d" from a host-order IPv4 address, most significant byte first.
+using AddressText = std::array<char, 16>;
+AddressText addressText(std::uint32_t address);

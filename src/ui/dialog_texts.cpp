@@ -2,6 +2,7 @@
 #include "ui/dialog_texts.h"
 
 #include "base/text.h"
+#include "ui/messages.h"
 
 DialogTitle programTitle(const char* productName) {
     DialogTitle title;
@@ -33,6 +34,23 @@ DialogTitle versionLabel(const char* imageVersion) {
     return label;
 }
 
+DialogTitle progressTitle(const ProgressSubject& subject) {
+    switch (subject.kind) {
+    case ProgressKind::connecting:
+        return connectingTitle(subject.deviceAddressText);
+    case ProgressKind::waiting:
+        break;
+    case ProgressKind::uploading: {
+        DialogTitle title;
+        copyText(title, kUploadingTitle);
+        return title;
+    }
+    }
+    DialogTitle title;
+    copyText(title, kWaitingTitle);
+    return title;
+}
+
 WindowCaption uploadCaption(const char* deviceAddressText, std::uint32_t bytesAcknowledged,
                             std::uint32_t imageSize) {
     WindowCaption caption;
@@ -45,11 +63,4 @@ WindowCaption settlingCaption(const char* deviceAddressText) {
     WindowCaption caption;
     formatText(caption, "Updating Firmware to TOV@%s", deviceAddressText);
     return caption;
-}
-
-AddressText addressText(std::uint32_t address) {
-    AddressText text;
-    formatText(text, "%u.%u.%u.%u", address >> 24, (address >> 16) & 0xff, (address >> 8) & 0xff,
-               address & 0xff);
-    return text;
 }

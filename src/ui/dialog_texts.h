@@ -4,9 +4,11 @@
 #include <array>
 #include <cstdint>
 
+#include "base/text.h" // addressText
+#include "ui/ui.h"
+
 using DialogTitle = std::array<char, 80>;
 using WindowCaption = std::array<char, 128>;
-using AddressText = std::array<char, 16>;
 
 DialogTitle programTitle(const char* productName);          // "<product> Firmware Upgrade"
 DialogTitle confirmTitle(const char* imageVersion);         // "Confirm Upgrade to Ver. <version>"
@@ -20,5 +22,6 @@ WindowCaption uploadCaption(const char* deviceAddressText, std::uint32_t bytesAc
 // "Updating Firmware to TOV@<address>", during the device's settling wait.
 WindowCaption settlingCaption(const char* deviceAddressText);
 
-// "a.b.c.d" from a host-order address, most significant byte first.
-AddressText addressText(std::uint32_t address);
+// A progress window's title as it opens: "Connecting with TOV@<address>", "Waiting For Firmware
+// Upload Request From TOV" or "Uploading Firmware To TOV".
+DialogTitle progressTitle(const ProgressSubject& subject);

@@ -1,6 +1,8 @@
 // The program's fixed texts: what the dialogs say, the window titles and the error-box texts.
 #pragma once
 
+#include "ui/control_texts.h"
+
 // Dialog panels.
 extern const char kPasswordNoticeText[]; // the password dialog
 extern const char kAddressIntroText[];   // the address dialog, above the version
@@ -10,9 +12,26 @@ extern const char kOpeningWarningText[]; // the notice
 extern const char kSuccessText[];        // the success dialog
 
 // Titles of the windows whose title never depends on the upgrade.
-inline constexpr char kWaitingTitle[] = "Waiting For Firmware Upload Request From TOV";
-inline constexpr char kUploadingTitle[] = "Uploading Firmware To TOV";
-inline constexpr char kPasswordTitle[] = "Enter Password Information";
+inline constexpr char kWaitingTitle[] = TOV_TEXT_WAITING_TITLE;
+inline constexpr char kUploadingTitle[] = TOV_TEXT_UPLOADING_TITLE;
+inline constexpr char kPasswordTitle[] = TOV_TEXT_PASSWORD_TITLE;
+
+// Buttons, labels and notes, as the Windows program's templates carry them.
+inline constexpr char kOkButton[] = TOV_TEXT_OK;
+inline constexpr char kCancelButton[] = TOV_TEXT_CANCEL;
+inline constexpr char kContinueButton[] = TOV_TEXT_CONTINUE;
+inline constexpr char kUpgradeButton[] = TOV_TEXT_UPGRADE;
+inline constexpr char kYourAddressLabel[] = TOV_TEXT_YOUR_ADDRESS;
+inline constexpr char kSerialNumberCaption[] = TOV_TEXT_SERIAL_NUMBER;
+inline constexpr char kMacAddressCaption[] = TOV_TEXT_MAC_ADDRESS;
+inline constexpr char kSoftwareVersionCaption[] = TOV_TEXT_SOFTWARE_VERSION;
+inline constexpr char kHardwareVersionCaption[] = TOV_TEXT_HARDWARE_VERSION;
+inline constexpr char kProductNameCaption[] = TOV_TEXT_PRODUCT_NAME;
+inline constexpr char kUserLabel[] = TOV_TEXT_USER;
+inline constexpr char kPasswordLabel[] = TOV_TEXT_PASSWORD;
+inline constexpr char kWebAddressText[] = TOV_TEXT_WEB_ADDRESS;
+inline constexpr char kWaitingNoteText[] = TOV_TEXT_WAITING_NOTE;
+inline constexpr char kUploadNoteText[] = TOV_TEXT_UPLOAD_NOTE;
 inline constexpr char kInvalidAddressTitle[] = "Error";
 inline constexpr char kInvalidAddressText[] = "Invalid IP Address";
 

@@ -8,13 +8,14 @@
 #include <span>
 
 #include "ui/dialog_logic.h"
+#include "ui/failure.h"
 
 // Registers the controls the dialogs use (common controls on Windows); nothing elsewhere.
 void initUiControls();
 
-// The error box: caption "TOV Firwmare Upgrade Error", one OK button, no owner, task-modal.
-// Returns when the user closes it; it does not end the program.
-void showErrorBox(const char* text);
+// The error box: caption "TOV Firwmare Upgrade Error", one OK button, no owner, task-modal, with
+// the failure's text (failureText()). Returns when the user closes it; it does not end the program.
+void showErrorBox(const UpgradeFailure& failure);
 
 // ---- Modal dialogs: true for the affirmative button, false for Cancel, Escape or the close box.
 
@@ -70,17 +71,48 @@ inline const char* progressKindName(ProgressKind kind) {
     return "progress";
 }
 
+// Which request a connecting window stands for.
+enum class RequestStage {
+    informationPage,  // what the device reports, before the confirmation
+    upgradeRequest,   // the device is told to fetch the image
+    pageAfterRestart, // the version the device runs after its restart
+};
+
+// What a progress window is about: its kind, the device's address as typed (the connecting and
+// upload windows' titles carry it) and, for a connecting window, its request.
+struct ProgressSubject {
+    ProgressKind kind;
+    const char* deviceAddressText;
+    RequestStage stage = RequestStage::informationPage;
+};
+
+// The upload as the device acknowledges it.
+struct UploadProgress {
+    std::uint32_t bytesAcknowledged;
+    std::uint32_t imageSize;
+    std::uint32_t blocksAcknowledged;
+    std::uint32_t blockCount;
+};
+
+// The device's settling wait after the upload, on the millisecond clock.
+struct SettlingProgress {
+    std::uint32_t elapsedMilliseconds;
+    std::uint32_t totalMilliseconds;
+};
+
 struct ProgressWindowState;
 // Null when the window could not be made; every call below then does nothing.
 using ProgressWindow = ProgressWindowState*;
 
-ProgressWindow openProgressWindow(ProgressKind kind, const char* title);
-void setProgressTitle(ProgressWindow window, const char* title);
+ProgressWindow openProgressWindow(const ProgressSubject& subject);
 void setProgressRange(ProgressWindow window, int low, int high);
 void setProgressPosition(ProgressWindow window, int position);
-// Handles at most one pending message of the window (the runner and the transfer loop).
-void handleOneProgressMessage(ProgressWindow window);
-// Handles every pending message of the window (the listener's wait and the settling wait).
+// The upload window's caption follows the bytes acknowledged
+// ("Uploading Firmware to TOV@<address> <acknowledged>/<size> Bytes").
+void showUploadProgress(ProgressWindow window, const UploadProgress& progress);
+// The upload window during the settling wait ("Updating Firmware to TOV@<address>").
+void showSettlingProgress(ProgressWindow window, const SettlingProgress& progress);
+// Handles every pending message of the window (a waiting thread calls it at least every 30 ms).
 void handleAllProgressMessages(ProgressWindow window);
 // Whether the user pressed Cancel (or the close box) in a message handled so far. The window
 // stays until the owner destroys it.

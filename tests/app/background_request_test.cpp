@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "app/background_request.h"
-#include "app/context.h"
 #include "base/random.h"
 #include "base/text.h"
 #include "loopback_http_server.h"
@@ -28,13 +27,16 @@ std::string challenge(const char* nonce) {
            nonce + "\", qop=\"auth\"\r\n\r\n";
 }
 
+// The state the runner is handed, as the upgrade sequence hands it its own.
+DigestChallenge digest;
+DeviceInfo deviceInfo;
+
 class BackgroundRequestTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(initSocketLibrary());
-        upgradeContext.digest = DigestChallenge{};
-        upgradeContext.deviceInfo = DeviceInfo{};
-        upgradeContext.deviceAddressText[0] = '\0';
+        digest = DigestChallenge{};
+        deviceInfo = DeviceInfo{};
         seedRandom(1);
         resetScriptedUi();
     }
@@ -52,8 +54,10 @@ class BackgroundRequestTest : public ::testing::Test {
     }
 
     static RequestResult requestFrom(std::uint16_t port) {
-        return runBackgroundRequest({kLoopbackAddress, kHttpLocalPort, kLoopbackAddress, port},
-                                    "/admin/advanced");
+        const DeviceRequest request{{kLoopbackAddress, kHttpLocalPort, kLoopbackAddress, port},
+                                    "/admin/advanced",
+                                    {ProgressKind::connecting, ""}};
+        return runBackgroundRequest(request, digest, deviceInfo);
     }
     // The byte count of an answered request.
     static int request(const LoopbackHttpServer& server) {
@@ -62,8 +66,8 @@ class BackgroundRequestTest : public ::testing::Test {
         return result.received;
     }
     static void giveCredentials(const char* userName, const char* password) {
-        copyText(upgradeContext.digest.userName, userName);
-        copyText(upgradeContext.digest.password, password);
+        copyText(digest.userName, userName);
+        copyText(digest.password, password);
     }
 
     static long countEvents(const std::string& line) {
@@ -84,7 +88,7 @@ TEST_F(BackgroundRequestTest, NoPasswordDemandedMeansOneAttemptAndNoPrompt) {
     EXPECT_EQ(countEvents("dialog: password"), 0);
     EXPECT_EQ(countEvents("open: connecting"), 1);
     EXPECT_EQ(countEvents("destroy: connecting"), 1);
-    EXPECT_STREQ(upgradeContext.deviceInfo.softwareVersion, "2.0.9");
+    EXPECT_STREQ(deviceInfo.softwareVersion, "2.0.9");
 }
 
 TEST_F(BackgroundRequestTest, ChallengeBeforeAnyPasswordPromptsThenRepeats) {
@@ -130,7 +134,7 @@ TEST_F(BackgroundRequestTest, FreshNonceEarnsOneSilentRepetitionOnly) {
 
 TEST_F(BackgroundRequestTest, KnownPasswordAndFreshNonceRepeatsWithoutAsking) {
     giveCredentials("admin", "secret");
-    upgradeContext.digest.nonceCount = 4; // credentials in use under an older nonce
+    digest.nonceCount = 4; // credentials in use under an older nonce
     LoopbackHttpServer server({challenge("n9"), kPage});
     EXPECT_GT(request(server), 0);
     ASSERT_EQ(server.finish().size(), 2u);
@@ -179,13 +183,16 @@ TEST_F(BackgroundRequestTest, RequestsFromTwoThreadsNeverOverlap) {
 TEST_F(BackgroundRequestTest, CancelledPasswordPromptIsACancel) {
     // Credentials already in use under the device's current nonce: a refusal asks the user.
     giveCredentials("admin", "old");
-    std::strcpy(upgradeContext.digest.lastNonce, "n1");
-    std::strcpy(upgradeContext.digest.nonce, "n1");
-    upgradeContext.digest.nonceCount = 1;
+    std::strcpy(digest.lastNonce, "n1");
+    std::strcpy(digest.nonce, "n1");
+    digest.nonceCount = 1;
     scriptedUi().password = [](Credentials&) { return false; };
     LoopbackHttpServer server({challenge("n1")});
-    EXPECT_EQ(requestFrom(server.port()).status, RequestStatus::cancelled);
-    EXPECT_STREQ(upgradeContext.digest.password, "old"); // the earlier credentials stay
+    const RequestResult result = requestFrom(server.port());
+    EXPECT_EQ(result.status, RequestStatus::cancelled);
+    EXPECT_TRUE(result.atPasswordPrompt);
+    EXPECT_TRUE(result.passwordRefused);  // "old" went out and was answered with a challenge
+    EXPECT_STREQ(digest.password, "old"); // the earlier credentials stay
 }
 
 TEST_F(BackgroundRequestTest, CancelWhileTheDeviceNeverAnswersEndsTheWaitAtOnce) {

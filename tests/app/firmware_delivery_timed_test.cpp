@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 
-#include "app/context.h"
 #include "app/upgrade_sequence.h"
 #include "base/text.h"
 #include "fake_clock.h"
@@ -32,6 +31,8 @@ struct DeliveryRecord {
     bool settling = false;         // the settling caption was shown
     std::uint32_t settled = 0;     // milliseconds the settling wait took on the clock
     bool uploadWindowGone = false; // destroyed before the outcome was handed back
+    bool imageDelivered = false;
+    std::vector<UploadProgress> uploads; // what the upload window was told, in order
 };
 
 bool eventShown(const std::string& event) {
@@ -43,12 +44,7 @@ bool eventShown(const std::string& event) {
 // thread, the device answering from inside the upload window's message hook.
 DeliveryRecord deliver(const DeliveryRun& run) {
     resetScriptedUi();
-    copyText(upgradeContext.deviceAddressText, "127.0.0.1");
-    upgradeContext.deviceAddress = kLoopback1;
-    copyText(upgradeContext.fileName, kOffered);
     const std::vector<std::uint8_t> image = makeTestImage(run.imageSize);
-    upgradeContext.firmware.firmwareData = image.data();
-    upgradeContext.firmware.firmwareSize = run.imageSize;
 
     LoopbackUdp server;
     EXPECT_TRUE(server.bindFrom(kLoopback1, 41000));
@@ -57,6 +53,10 @@ DeliveryRecord deliver(const DeliveryRun& run) {
     device.imageSize = run.imageSize;
     EXPECT_TRUE(device.open(kLoopback1, kLoopback1, server.port));
     FirmwareDelivery delivery;
+    copyText(delivery.inputs.deviceAddressText, "127.0.0.1");
+    delivery.inputs.deviceAddress = kLoopback1;
+    copyText(delivery.inputs.fileName, kOffered);
+    delivery.inputs.image = image;
     delivery.listener.boundAddress = kLoopback1;
     delivery.listener.boundPort = server.port;
     delivery.listener.socket = server.socket.release();
@@ -83,7 +83,8 @@ DeliveryRecord deliver(const DeliveryRun& run) {
     record.settling = eventShown("title: uploading: Updating Firmware to TOV@127.0.0.1");
     record.settled = settlingFrom ? fakeClockNow() - *settlingFrom : 0;
     record.uploadWindowGone = uiEvents().back() == "destroy: uploading";
-    upgradeContext.firmware = {};
+    record.imageDelivered = delivery.imageDelivered;
+    record.uploads = uploadProgressShown();
     return record;
 }
 
@@ -96,6 +97,17 @@ TEST(TftpDelivery, CompleteTransferGetsTheWholeSettlingWait) {
     EXPECT_TRUE(r.settling);
     EXPECT_EQ(r.settled, 49984u);
     EXPECT_TRUE(r.uploadWindowGone);
+    EXPECT_TRUE(r.imageDelivered);
+    // The window hears of the OACK's ACK (nothing acknowledged yet) and of the last block's.
+    ASSERT_GE(r.uploads.size(), 2u);
+    const UploadProgress& first = r.uploads.front();
+    const UploadProgress& last = r.uploads.back();
+    EXPECT_EQ(first.bytesAcknowledged, 0u);
+    EXPECT_EQ(first.blocksAcknowledged, 0u);
+    EXPECT_EQ(last.bytesAcknowledged, 3000u);
+    EXPECT_EQ(last.blocksAcknowledged, 6u);
+    EXPECT_EQ(last.imageSize, 3000u);
+    EXPECT_EQ(last.blockCount, 6u);
 }
 
 TEST(TftpDelivery, SilentDeviceStillGetsTheSettlingWaitThenIncomplete) {
@@ -115,6 +127,7 @@ TEST(TftpDelivery, CancelDuringTheUploadEndsAtOnce) {
     run.script.cancelAt = 3;
     const DeliveryRecord r = deliver(run);
     EXPECT_EQ(r.outcome, DeliveryOutcome::cancelled);
+    EXPECT_FALSE(r.imageDelivered);
     EXPECT_EQ(r.seen.oacks, 1);
     EXPECT_EQ(r.seen.dataPackets, 3);
     EXPECT_FALSE(r.settling);
@@ -130,6 +143,7 @@ TEST(TftpDelivery, CancelOrStopWhileSettlingEndsTheWait) {
         run.stopWhileSettling = !byUser;
         const DeliveryRecord r = deliver(run);
         EXPECT_EQ(r.outcome, DeliveryOutcome::cancelled);
+        EXPECT_TRUE(r.imageDelivered); // the device installs what it holds
         EXPECT_EQ(r.seen.dataPackets, 6);
         EXPECT_TRUE(r.imageEqual);
         EXPECT_TRUE(r.settling);
@@ -139,11 +153,12 @@ TEST(TftpDelivery, CancelOrStopWhileSettlingEndsTheWait) {
 }
 
 TEST(TftpDelivery, ImageTooLargeForSixteenBitBlocksIsNeverOffered) {
-    upgradeContext.firmware.firmwareSize = kTftpMaxImageSize + 1;
+    const std::vector<std::uint8_t> image(kTftpMaxImageSize + 1);
+    DeliveryInputs inputs{};
+    inputs.image = image;
     std::unique_ptr<FirmwareDelivery> delivery;
-    EXPECT_STREQ(startTftpListener(delivery, kLoopback1, deliverFirmware), kErrorImageTooLarge);
+    EXPECT_EQ(startTftpListener(delivery, kLoopback1, inputs), Failure::imageTooLarge);
     EXPECT_EQ(delivery, nullptr);
-    upgradeContext.firmware = {};
 }
 
 } // namespace

@@ -26,12 +26,12 @@ TEST(EmbeddedImage, StandInHasTheDeviceLayout) {
                                       std::uint32_t{image[90]} << 8 | image[91];
     EXPECT_EQ(lengthField, image.size());
     EXPECT_STREQ(reinterpret_cast<const char*>(image.data() + 92), "2.0.10(e)");
-    ASSERT_TRUE(loadFirmwareImage(image));
-    EXPECT_STREQ(
-        productNameFor(std::span<const std::uint8_t, 128>(upgradeContext.firmware.firmwareHeader)),
-        "TOV-1000/2000");
-    EXPECT_STREQ(imageVersion(), "2.0.10(e)");
-    EXPECT_EQ(upgradeContext.firmware.firmwareData, image.data());
+    FirmwareImage firmware{};
+    ASSERT_TRUE(loadFirmwareImage(image, firmware));
+    EXPECT_STREQ(productNameFor(std::span<const std::uint8_t, 128>(firmware.firmwareHeader)),
+                 "TOV-1000/2000");
+    EXPECT_STREQ(imageVersion(firmware), "2.0.10(e)");
+    EXPECT_EQ(firmware.firmwareData, image.data());
 }
 
 TEST(EmbeddedImage, ProductNameFromFirstSevenCharactersAnyCase) {
@@ -46,13 +46,14 @@ TEST(EmbeddedImage, ProductNameFromFirstSevenCharactersAnyCase) {
 
 TEST(EmbeddedImage, TooShortImageIsRefusedAndVersionNeverRunsPastTheHeader) {
     std::array<std::uint8_t, 127> shortImage{};
-    EXPECT_FALSE(loadFirmwareImage(shortImage));
-    EXPECT_FALSE(loadFirmwareImage({}));
+    FirmwareImage firmware{};
+    EXPECT_FALSE(loadFirmwareImage(shortImage, firmware));
+    EXPECT_FALSE(loadFirmwareImage({}, firmware));
 
     std::array<std::uint8_t, 200> image{};
     std::memset(image.data() + 92, 'v', 108); // no NUL anywhere after byte 92
-    ASSERT_TRUE(loadFirmwareImage(image));
-    EXPECT_EQ(std::string(imageVersion()), std::string(35, 'v'));
+    ASSERT_TRUE(loadFirmwareImage(image, firmware));
+    EXPECT_EQ(std::string(imageVersion(firmware)), std::string(35, 'v'));
     EXPECT_EQ(image[127], 'v'); // the image itself is untouched
 }
 

@@ -17,7 +17,6 @@
 #include "private_loopback.h"
 #endif
 
-#include "app/context.h"
 #include "app/upgrade_sequence.h"
 #include "loopback_http_server.h"
 #include "platform/platform.h"
@@ -30,10 +29,7 @@ constexpr std::uint32_t kDeviceAddress = 0x7f000002; // 127.0.0.2
 
 class UpgradeSequenceTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        upgradeContext = {};
-        resetScriptedUi();
-    }
+    void SetUp() override { resetScriptedUi(); }
 
     static bool anyEventStartsWith(const std::string& prefix) {
         for (const std::string& event : uiEvents())
@@ -45,12 +41,8 @@ class UpgradeSequenceTest : public ::testing::Test {
 
 TEST_F(UpgradeSequenceTest, CancelAtNoticeEndsQuietlyWithoutAddressOrRequest) {
     scriptedUi().notice = [] { return false; };
-    // The instance given is stored before start-up (which finds the image through it).
-    int marker = 0;
-    upgradeContext.instance = &marker;
     EXPECT_EQ(runUpgrade(nullptr), 0);
-    EXPECT_EQ(upgradeContext.instance, nullptr);
-    EXPECT_STREQ(upgradeContext.productName, "TOV-1000/2000"); // start-up ran first
+    EXPECT_EQ(shownValues().noticeProduct, "TOV-1000/2000"); // start-up ran first
     EXPECT_EQ(uiEvents(), std::vector<std::string>{"dialog: notice"});
 }
 
@@ -58,7 +50,6 @@ TEST_F(UpgradeSequenceTest, CancelAtAddressEndsQuietlyWithoutRequest) {
     scriptedUi().address = [](const AddressDialogView&, AddressChoice&) { return false; };
     EXPECT_EQ(runUpgrade(nullptr), 0);
     EXPECT_EQ(uiEvents(), (std::vector<std::string>{"dialog: notice", "dialog: address"}));
-    EXPECT_EQ(upgradeContext.deviceAddress, 0u);
 }
 
 TEST_F(UpgradeSequenceTest, NoDeviceAddressEndsQuietlyWithoutRequest) {
@@ -153,7 +144,6 @@ class UpgradeSequenceDeviceTest : public ::testing::Test {
         if (::geteuid() != 0)
             GTEST_SKIP() << "needs root for a private network namespace";
         GTEST_FLAG_SET(death_test_style, "threadsafe");
-        upgradeContext = {};
         resetScriptedUi();
     }
 };

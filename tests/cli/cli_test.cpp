@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "exit_status.h"
 #include "scenario.h"
 
 namespace {
@@ -89,6 +90,24 @@ std::optional<std::map<std::string, std::string>> parseJsonLine(const std::strin
     return fields;
 }
 
+TEST(CliExitStatus, EachFailureHasItsStatus) {
+    const std::vector<std::pair<Failure, int>> table = {
+        {Failure::socketLibrary, 6},        {Failure::imageMissing, 6},
+        {Failure::standInImage, 6},         {Failure::cannotOpenHttpSocket, 6},
+        {Failure::cannotBindHttpSocket, 6}, {Failure::cannotConnect, 3},
+        {Failure::noResponse, 3},           {Failure::userAbort, 5},
+        {Failure::passwordNotGiven, 4},     {Failure::passwordRefused, 4},
+        {Failure::listenerMemory, 6},       {Failure::listenerSocket, 6},
+        {Failure::listenerBind, 6},         {Failure::listenerThread, 6},
+        {Failure::imageTooLarge, 6},        {Failure::cancelledWhileInstalling, 5},
+        {Failure::uploadIncomplete, 1},     {Failure::notBack, 1},
+        {Failure::stillOldVersion, 1},
+    };
+    EXPECT_EQ(table.size(), static_cast<std::size_t>(Failure::stillOldVersion) + 1);
+    for (const auto& [reason, status] : table)
+        EXPECT_EQ(exitStatusFor(reason), status) << failureName(reason);
+}
+
 TEST(Cli, UpgradeWithoutPassword) {
     const Outcome o = runScenario(cli({"--yes", "127.0.0.2"}));
     EXPECT_EQ(o.exitStatus, 0) << o.errorOutput;
@@ -139,7 +158,7 @@ TEST(Cli, EachFailureSaysWhatInItsStatus) {
         {"a refused password",
          cli({"--yes", "--password-file", passwordFile("wrong", 0600), "127.0.0.2"},
              {"--password", "secret"}),
-         4, "Upgrade Failed: User Abort"},
+         4, "tov-upgrade-cli: the TOV refused the password for user admin\n"},
         {"no terminal to confirm", noTerminal, 5, "use --yes"},
         {"the test image for a device off loopback", cli({"--yes", "192.0.2.10"}), 6,
          "Upgrade Failed: This program carries a test image, not TOV firmware"},
@@ -154,6 +173,32 @@ TEST(Cli, EachFailureSaysWhatInItsStatus) {
             EXPECT_FALSE(o.stored);
         }
     }
+}
+
+TEST(Cli, SaysWhatAUserAbortReallyWas) {
+    // The device asks for a password; nobody is there to give one.
+    Scenario noPassword = cli({"--yes", "127.0.0.2"}, {"--password", "secret"});
+    Outcome o = runScenario(noPassword);
+    EXPECT_EQ(o.exitStatus, 4);
+    EXPECT_EQ(o.errorOutput, "tov-upgrade-cli: no password: the TOV asks for one; use "
+                             "--password-file or --password-stdin\n");
+    EXPECT_EQ(o.deviceEvents("http_request").size(), 1u) << "asked only for the page";
+    EXPECT_FALSE(o.stored);
+
+    // Ctrl-C once the device has acknowledged the last block: it installs what it holds.
+    Scenario installing = cli({"--yes", "127.0.0.2"});
+    installing.interruptWhen = [] {
+        return deviceLogged({"\"event\":\"tftp_end\"", "\"complete\":true"}) > 0;
+    };
+    o = runScenario(installing);
+    EXPECT_EQ(o.exitStatus, 5);
+    EXPECT_NE(o.errorOutput.find("tov-upgrade-cli: stopped waiting: the TOV holds the whole image "
+                                 "and is installing it; its new version is not confirmed\n"),
+              std::string::npos)
+        << o.errorOutput;
+    expectImageStored(o);
+    EXPECT_EQ(o.deviceEvents("http_request", {"/admin/advanced"}).size(), 1u)
+        << "the version after the restart was never asked for";
 }
 
 TEST(Cli, JsonLinesForScripts) {

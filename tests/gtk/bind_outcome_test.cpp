@@ -11,7 +11,6 @@
 #include <memory>
 #include <vector>
 
-#include "app/context.h"
 #include "platform/platform.h"
 #include "scripted_ui.h"
 #include "tftp/tftp_listener.h"

@@ -13,7 +13,7 @@
 #include <sys/resource.h>
 #endif
 
-#include "app/context.h"
+#include "app/context.h" // kResponseBufferSize
 #include "base/random.h"
 #include "base/text.h"
 #include "http/http_exchange.h"
@@ -21,17 +21,24 @@
 
 namespace {
 
+// What an exchange works on, as the request runner hands it over.
+struct {
+    char responseBuffer[kResponseBufferSize];
+    DigestChallenge digest;
+    DeviceInfo deviceInfo;
+} state;
+
 constexpr std::uint16_t kLocalPort = 23456;
 constexpr int kResponseCapacity = static_cast<int>(kResponseBufferSize) - 1;
 
 HttpResult exchangeFrom(std::uint32_t localAddress, std::uint16_t devicePort, const char* path,
                         std::span<char> buffer) {
     return httpExchange({localAddress, kLocalPort, kLoopbackAddress, devicePort}, path, buffer,
-                        upgradeContext.digest, upgradeContext.deviceInfo);
+                        state.digest, state.deviceInfo);
 }
 
 bool classify(const char* response) {
-    return parseHttpResponse(response, upgradeContext.digest);
+    return parseHttpResponse(response, state.digest);
 }
 
 constexpr char kChallenge[] =
@@ -53,29 +60,29 @@ class HttpExchangeTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(initSocketLibrary());
-        upgradeContext.digest = DigestChallenge{};
-        upgradeContext.deviceInfo = DeviceInfo{};
+        state.digest = DigestChallenge{};
+        state.deviceInfo = DeviceInfo{};
         seedRandom(1);
     }
 
     // The byte count, or -1 for a usable challenge.
     static int exchange(const LoopbackHttpServer& server, const char* path = "/admin/advanced") {
         const HttpResult result =
-            exchangeFrom(kLoopbackAddress, server.port(), path, upgradeContext.responseBuffer);
+            exchangeFrom(kLoopbackAddress, server.port(), path, state.responseBuffer);
         EXPECT_TRUE(result.outcome == HttpOutcome::answered ||
                     result.outcome == HttpOutcome::challenged);
         return result.outcome == HttpOutcome::challenged ? -1 : result.received;
     }
 
     static void setDeviceInfo(const char* text) {
-        DeviceInfo& info = upgradeContext.deviceInfo;
+        DeviceInfo& info = state.deviceInfo;
         for (char* field : {info.deviceProductName, info.macAddress, info.softwareVersion,
                             info.hardwareVersion, info.serialNumber})
             copyText(std::span(field, sizeof info.macAddress), text);
     }
 
     static void expectDeviceInfoUnchanged(const char* text) {
-        const DeviceInfo& info = upgradeContext.deviceInfo;
+        const DeviceInfo& info = state.deviceInfo;
         EXPECT_STREQ(info.deviceProductName, text);
         EXPECT_STREQ(info.macAddress, text);
         EXPECT_STREQ(info.softwareVersion, text);
@@ -92,21 +99,21 @@ TEST_F(HttpExchangeTest, ChallengeThenAuthorizedRequestsCountUp) {
 
     // Without a password: request line, Host line, blank line, nothing else.
     EXPECT_EQ(exchange(server), -1);
-    EXPECT_EQ(upgradeContext.digest.nonceCount, 0u);
-    EXPECT_STREQ(upgradeContext.digest.realm, "TOV");
-    EXPECT_STREQ(upgradeContext.digest.cnonce, "29");
-    EXPECT_STREQ(upgradeContext.deviceInfo.deviceProductName, "");
+    EXPECT_EQ(state.digest.nonceCount, 0u);
+    EXPECT_STREQ(state.digest.realm, "TOV");
+    EXPECT_STREQ(state.digest.cnonce, "29");
+    EXPECT_STREQ(state.deviceInfo.deviceProductName, "");
 
-    copyText(upgradeContext.digest.userName, "admin");
-    copyText(upgradeContext.digest.password, "secret");
+    copyText(state.digest.userName, "admin");
+    copyText(state.digest.password, "secret");
     const int pageBytes = exchange(server);
     EXPECT_EQ(pageBytes, static_cast<int>(std::strlen(kPage)));
-    EXPECT_EQ(upgradeContext.digest.nonceCount, 1u);
-    EXPECT_STREQ(upgradeContext.responseBuffer, kPage);
+    EXPECT_EQ(state.digest.nonceCount, 1u);
+    EXPECT_STREQ(state.responseBuffer, kPage);
 
     // The next request is authorized pre-emptively from the stored challenge.
     EXPECT_GT(exchange(server, "/admin/upgrade?tftp://127.0.0.1:69/tov29.bin"), 0);
-    EXPECT_EQ(upgradeContext.digest.nonceCount, 2u);
+    EXPECT_EQ(state.digest.nonceCount, 2u);
 
     const std::vector<std::string> requests = server.finish();
     ASSERT_EQ(requests.size(), 3u);
@@ -129,10 +136,10 @@ TEST_F(HttpExchangeTest, ChallengeThenAuthorizedRequestsCountUp) {
 TEST_F(HttpExchangeTest, NoPasswordLeavesTheCountAlone) {
     LoopbackHttpServer server({"HTTP/1.1 200 OK\r\n\r\n"});
     ASSERT_NE(server.port(), 0);
-    copyText(upgradeContext.digest.userName, "admin");
-    upgradeContext.digest.nonceCount = 7;
+    copyText(state.digest.userName, "admin");
+    state.digest.nonceCount = 7;
     EXPECT_EQ(exchange(server), 19);
-    EXPECT_EQ(upgradeContext.digest.nonceCount, 7u);
+    EXPECT_EQ(state.digest.nonceCount, 7u);
     EXPECT_EQ(server.finish().at(0), "GET /admin/advanced HTTP/1.1\r\nHost: 192.168.2.110\r\n\r\n");
 }
 
@@ -146,8 +153,8 @@ TEST_F(HttpExchangeTest, ChallengeWithoutNonceIsAnAnswer) {
     ASSERT_NE(server.port(), 0);
     setDeviceInfo("old");
     EXPECT_EQ(exchange(server), static_cast<int>(answer.size()));
-    EXPECT_STREQ(upgradeContext.deviceInfo.macAddress, "00:0E:08:AA:BB:CC");
-    EXPECT_STREQ(upgradeContext.deviceInfo.serialNumber, "old");
+    EXPECT_STREQ(state.deviceInfo.macAddress, "00:0E:08:AA:BB:CC");
+    EXPECT_STREQ(state.deviceInfo.serialNumber, "old");
 }
 
 TEST_F(HttpExchangeTest, UsableChallengeLeavesDeviceInfoUntouched) {
@@ -166,7 +173,7 @@ TEST_F(HttpExchangeTest, AnyAnsweredPageFillsDeviceInfo) {
     ASSERT_NE(server.port(), 0);
 
     EXPECT_EQ(exchange(server), static_cast<int>(http10.size()));
-    const DeviceInfo& info = upgradeContext.deviceInfo;
+    const DeviceInfo& info = state.deviceInfo;
     EXPECT_STREQ(info.deviceProductName, "TOV-3000");
     EXPECT_STREQ(info.macAddress, "00:0E:08:12:34:56");
     EXPECT_STREQ(info.softwareVersion, "2.0.9(d)");
@@ -202,24 +209,24 @@ TEST_F(HttpExchangeTest, AnswerOfExactlyTheCapacityFillsTheBuffer) {
     const std::string answer = answerOfSize(kResponseCapacity);
     LoopbackHttpServer server({answer});
     ASSERT_NE(server.port(), 0);
-    std::memset(upgradeContext.responseBuffer, 'x', sizeof upgradeContext.responseBuffer);
+    std::memset(state.responseBuffer, 'x', sizeof state.responseBuffer);
 
     EXPECT_EQ(exchange(server), kResponseCapacity);
-    EXPECT_EQ(std::string_view(upgradeContext.responseBuffer, kResponseCapacity), answer);
-    EXPECT_EQ(upgradeContext.responseBuffer[kResponseCapacity], '\0');
-    EXPECT_STREQ(upgradeContext.deviceInfo.serialNumber, "SN42");
+    EXPECT_EQ(std::string_view(state.responseBuffer, kResponseCapacity), answer);
+    EXPECT_EQ(state.responseBuffer[kResponseCapacity], '\0');
+    EXPECT_STREQ(state.deviceInfo.serialNumber, "SN42");
 }
 
 TEST_F(HttpExchangeTest, LongerAnswerIsCutAtTheCapacity) {
     const std::string answer = answerOfSize(kResponseCapacity + 5000);
     LoopbackHttpServer server({answer});
     ASSERT_NE(server.port(), 0);
-    std::memset(upgradeContext.responseBuffer, 'x', sizeof upgradeContext.responseBuffer);
+    std::memset(state.responseBuffer, 'x', sizeof state.responseBuffer);
 
     EXPECT_EQ(exchange(server), kResponseCapacity);
-    EXPECT_EQ(std::string_view(upgradeContext.responseBuffer, kResponseCapacity),
+    EXPECT_EQ(std::string_view(state.responseBuffer, kResponseCapacity),
               std::string_view(answer).substr(0, kResponseCapacity));
-    EXPECT_EQ(upgradeContext.responseBuffer[kResponseCapacity], '\0');
+    EXPECT_EQ(state.responseBuffer[kResponseCapacity], '\0');
 }
 
 TEST_F(HttpExchangeTest, SmallCapacityStaysInsideTheBuffer) {
@@ -255,8 +262,7 @@ TEST_F(HttpExchangeTest, BindMovesToTheNextPortWhenTaken) {
         portAfterFree = bindSocket(probe2.get(), kLocal, kLocalPort + 2);
     });
     ASSERT_NE(server.port(), 0);
-    EXPECT_EQ(exchangeFrom(kLocal, server.port(), "/admin/advanced", upgradeContext.responseBuffer)
-                  .received,
+    EXPECT_EQ(exchangeFrom(kLocal, server.port(), "/admin/advanced", state.responseBuffer).received,
               19);
     server.finish();
     EXPECT_TRUE(nextPortTaken);
@@ -270,7 +276,7 @@ TEST_F(HttpExchangeTest, ConnectionRefusedIsReported) {
     ASSERT_NE(closedPort.get(), kInvalidSocket);
     setDeviceInfo("before");
     const HttpResult result =
-        exchangeFrom(kLoopbackAddress, port, "/admin/advanced", upgradeContext.responseBuffer);
+        exchangeFrom(kLoopbackAddress, port, "/admin/advanced", state.responseBuffer);
     EXPECT_EQ(result.outcome, HttpOutcome::cannotConnect);
     EXPECT_EQ(result.received, 0);
     expectDeviceInfoUnchanged("before");
@@ -320,8 +326,7 @@ TEST_F(HttpExchangeTest, HundredPortsTakenStillConnects) {
     }
     LoopbackHttpServer server({"HTTP/1.1 200 OK\r\n\r\n"});
     ASSERT_NE(server.port(), 0);
-    EXPECT_EQ(exchangeFrom(kLocal, server.port(), "/admin/advanced", upgradeContext.responseBuffer)
-                  .received,
+    EXPECT_EQ(exchangeFrom(kLocal, server.port(), "/admin/advanced", state.responseBuffer).received,
               19);
 }
 
@@ -353,7 +358,7 @@ TEST_F(HttpExchangeTest, ShortStatusLineStaysInsideTheText) {
         "HTTP/1.1\0"
         "401\r\nWWW-Authenticate: Digest realm=\"TOV\", nonce=\"beyond\"\r\n";
     EXPECT_FALSE(classify(kText));
-    EXPECT_STREQ(upgradeContext.digest.nonce, "");
+    EXPECT_STREQ(state.digest.nonce, "");
     EXPECT_FALSE(classify("HTTP/1.1 \t "));
 }
 
@@ -361,8 +366,8 @@ TEST_F(HttpExchangeTest, ChallengeIsReadFromTheHeaderOnward) {
     ASSERT_TRUE(classify("HTTP/1.1 401 Unauthorized\r\n"
                          "X-Note: realm=\"decoy\" nonce=\"decoy\"\r\n"
                          "WWW-Authenticate: Digest realm=\"TOV\", nonce=\"n1\"\r\n\r\n"));
-    EXPECT_STREQ(upgradeContext.digest.realm, "TOV");
-    EXPECT_STREQ(upgradeContext.digest.nonce, "n1");
+    EXPECT_STREQ(state.digest.realm, "TOV");
+    EXPECT_STREQ(state.digest.nonce, "n1");
 }
 
 // ---- Value extraction -----------------------------------------------------------------------

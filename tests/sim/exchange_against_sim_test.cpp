@@ -15,7 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/context.h"
+#include "app/context.h" // kResponseBufferSize
 #include "base/random.h"
 #include "base/text.h"
 #include "http/http_exchange.h"
@@ -24,6 +24,13 @@
 extern char** environ;
 
 namespace {
+
+// What an exchange works on, as the request runner hands it over.
+struct {
+    char responseBuffer[kResponseBufferSize];
+    DigestChallenge digest;
+    DeviceInfo deviceInfo;
+} state;
 
 constexpr std::uint32_t kComputer = 0x7f000001; // 127.0.0.1
 constexpr std::uint32_t kDevice = 0x7f000002;   // 127.0.0.2
@@ -100,28 +107,28 @@ class ExchangeAgainstSim : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(initSocketLibrary());
-        upgradeContext.digest = DigestChallenge{};
-        upgradeContext.deviceInfo = DeviceInfo{};
+        state.digest = DigestChallenge{};
+        state.deviceInfo = DeviceInfo{};
         seedRandom(12345);
     }
     // The byte count, or -1 for a usable challenge.
     static int exchange(const char* path = "/admin/advanced") {
         const HttpResult result =
-            httpExchange({kComputer, 23456, kDevice, 80}, path, upgradeContext.responseBuffer,
-                         upgradeContext.digest, upgradeContext.deviceInfo);
+            httpExchange({kComputer, 23456, kDevice, 80}, path, state.responseBuffer, state.digest,
+                         state.deviceInfo);
         return result.outcome == HttpOutcome::challenged ? -1 : result.received;
     }
     static void enterPassword(const char* password) {
-        copyText(upgradeContext.digest.userName, "admin");
-        copyText(upgradeContext.digest.password, password);
+        copyText(state.digest.userName, "admin");
+        copyText(state.digest.password, password);
     }
     // Challenge, then the password: the first authorized request carries count 1.
     static void logIn(const char* password) {
         ASSERT_EQ(exchange(), -1);
-        EXPECT_EQ(upgradeContext.digest.nonceCount, 0u);
+        EXPECT_EQ(state.digest.nonceCount, 0u);
         enterPassword(password);
         ASSERT_GT(exchange(), 0);
-        EXPECT_EQ(upgradeContext.digest.nonceCount, 1u);
+        EXPECT_EQ(state.digest.nonceCount, 1u);
     }
 };
 
@@ -131,7 +138,7 @@ TEST_F(ExchangeAgainstSim, NoPasswordReadsTheIdentity) {
                          "SN-42"});
     ASSERT_TRUE(sim.ready());
     EXPECT_GT(exchange(), 0);
-    const DeviceInfo& info = upgradeContext.deviceInfo;
+    const DeviceInfo& info = state.deviceInfo;
     EXPECT_STREQ(info.deviceProductName, "TOV-3000");
     EXPECT_STREQ(info.macAddress, "00:0E:08:AA:BB:CC");
     EXPECT_STREQ(info.softwareVersion, "3.1.4(b)");
@@ -145,7 +152,7 @@ TEST_F(ExchangeAgainstSim, ChallengeThenPasswordThenPreemptiveRequests) {
     SimulatedDevice sim({"--password", "secret"});
     ASSERT_TRUE(sim.ready());
     logIn("secret");
-    EXPECT_STREQ(upgradeContext.deviceInfo.deviceProductName, "TOV-2000");
+    EXPECT_STREQ(state.deviceInfo.deviceProductName, "TOV-2000");
     EXPECT_GT(exchange("/admin/upgrade?tftp://127.0.0.1:69/tov1.bin"), 0);
     EXPECT_EQ(sim.verdicts(), (std::vector<std::string>{"no credentials", "accepted", "accepted"}));
 }
@@ -157,7 +164,7 @@ TEST_F(ExchangeAgainstSim, RefusedPasswordKeepsTheNonce) {
     enterPassword("wrong");
     EXPECT_EQ(exchange(), -1);
     // The same nonce again: the count stays above 0, which the runner reads as a refusal.
-    EXPECT_EQ(upgradeContext.digest.nonceCount, 1u);
+    EXPECT_EQ(state.digest.nonceCount, 1u);
     enterPassword("secret");
     EXPECT_GT(exchange(), 0);
     EXPECT_EQ(sim.verdicts(),
@@ -200,10 +207,10 @@ TEST_F(ExchangeAgainstSim, FreshNonceResetsTheCountForOneSilentRetry) {
     SimulatedDevice sim({"--password", "pw", "--qop", "auth", "--nonce-uses", "1"});
     ASSERT_TRUE(sim.ready());
     logIn("pw");
-    const std::string firstNonce = upgradeContext.digest.nonce;
+    const std::string firstNonce = state.digest.nonce;
     EXPECT_EQ(exchange(), -1);
-    EXPECT_EQ(upgradeContext.digest.nonceCount, 0u); // new nonce: the runner retries silently
-    EXPECT_NE(firstNonce, upgradeContext.digest.nonce);
+    EXPECT_EQ(state.digest.nonceCount, 0u); // new nonce: the runner retries silently
+    EXPECT_NE(firstNonce, state.digest.nonce);
     EXPECT_GT(exchange(), 0);
     EXPECT_EQ(sim.verdicts(),
               (std::vector<std::string>{"no credentials", "accepted", "stale nonce", "accepted"}));

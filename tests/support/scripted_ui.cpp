@@ -9,6 +9,8 @@
 
 struct ProgressWindowState {
     ProgressKind kind;
+    std::string deviceAddressText;
+    bool settlingShown = false;
     std::atomic<bool> cancelled{false};
 };
 
@@ -18,6 +20,8 @@ ScriptedUi answers;
 std::vector<std::string> events;
 int positions[3] = {-1, -1, -1};
 ShownValues shown;
+std::vector<UploadProgress> uploads;
+std::vector<UpgradeFailure> failures;
 
 void record(std::string line) {
     std::lock_guard lock(uiMutex);
@@ -55,6 +59,8 @@ void resetScriptedUi() {
     for (int& p : positions)
         p = -1;
     shown = {};
+    uploads.clear();
+    failures.clear();
 }
 
 std::vector<std::string> uiEvents() {
@@ -72,9 +78,25 @@ ShownValues shownValues() {
     return shown;
 }
 
+std::vector<UploadProgress> uploadProgressShown() {
+    std::lock_guard lock(uiMutex);
+    return uploads;
+}
+
+std::vector<UpgradeFailure> failuresShown() {
+    std::lock_guard lock(uiMutex);
+    return failures;
+}
+
 void initUiControls() {}
 
-void showErrorBox(const char* text) {
+void showErrorBox(const UpgradeFailure& failure) {
+    const FailureText shownText = failureText(failure);
+    const char* text = shownText.data();
+    {
+        std::lock_guard lock(uiMutex);
+        failures.push_back(failure);
+    }
     record(std::string("error: ") + text);
     std::function<void(const char*)> hook;
     {
@@ -88,8 +110,12 @@ void showErrorBox(const char* text) {
     std::fflush(stderr);
 }
 
-bool runNoticeDialog(const char*) {
+bool runNoticeDialog(const char* productName) {
     record("dialog: notice");
+    {
+        std::lock_guard lock(uiMutex);
+        shown.noticeProduct = productName;
+    }
     return scriptedUi().notice();
 }
 bool runAddressDialog(const AddressDialogView& view, AddressChoice& choice) {
@@ -126,14 +152,29 @@ void runSuccessDialog(const char* deviceAddressText, const char* softwareVersion
     scriptedUi().success();
 }
 
-ProgressWindow openProgressWindow(ProgressKind kind, const char*) {
-    record(std::string("open: ") + progressKindName(kind));
+ProgressWindow openProgressWindow(const ProgressSubject& subject) {
+    record(std::string("open: ") + progressKindName(subject.kind));
     auto* window = new ProgressWindowState;
-    window->kind = kind;
+    window->kind = subject.kind;
+    window->deviceAddressText = subject.deviceAddressText;
     return window;
 }
-void setProgressTitle(ProgressWindow window, const char* title) {
-    record(std::string("title: ") + progressKindName(window->kind) + ": " + title);
+void showUploadProgress(ProgressWindow window, const UploadProgress& progress) {
+    {
+        std::lock_guard lock(uiMutex);
+        uploads.push_back(progress);
+    }
+    record(std::string("title: ") + progressKindName(window->kind) + ": " +
+           uploadCaption(window->deviceAddressText.c_str(), progress.bytesAcknowledged,
+                         progress.imageSize)
+               .data());
+}
+void showSettlingProgress(ProgressWindow window, const SettlingProgress&) {
+    if (window->settlingShown)
+        return;
+    window->settlingShown = true;
+    record(std::string("title: ") + progressKindName(window->kind) + ": " +
+           settlingCaption(window->deviceAddressText.c_str()).data());
 }
 void setProgressRange(ProgressWindow window, int low, int high) {
     record(std::string("range: ") + progressKindName(window->kind) + ": " + std::to_string(low) +
@@ -142,9 +183,6 @@ void setProgressRange(ProgressWindow window, int low, int high) {
 void setProgressPosition(ProgressWindow window, int position) {
     std::lock_guard lock(uiMutex);
     positions[static_cast<int>(window->kind)] = position;
-}
-void handleOneProgressMessage(ProgressWindow window) {
-    handleMessages(window);
 }
 void handleAllProgressMessages(ProgressWindow window) {
     handleMessages(window);

@@ -31,8 +31,13 @@ void resetScriptedUi();
 std::vector<std::string> uiEvents();
 // Last position given to each kind of progress window (-1 before any).
 int lastProgressPosition(ProgressKind kind);
+// Every upload progress the upload window was given, in order.
+std::vector<UploadProgress> uploadProgressShown();
+// The failures the error box was given, in order.
+std::vector<UpgradeFailure> failuresShown();
 // What the last confirmation and success dialogs were given to show.
 struct ShownValues {
+    std::string noticeProduct;  // the product name the notice was given
     std::string confirmTitle;   // "Confirm Upgrade to Ver. ..."
     std::string device;         // "serial=... mac=... software=... hardware=... product=..."
     std::string successTitle;   // "TOV@... Upgrade Successful!"

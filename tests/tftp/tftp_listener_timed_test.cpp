@@ -12,7 +12,6 @@
 #include <string>
 #include <thread>
 
-#include "app/context.h"
 #include "app/upgrade_sequence.h"
 #include "base/text.h"
 #include "fake_clock.h"
@@ -34,27 +33,27 @@ class TftpListenerTest : public ::testing::Test {
         resetScriptedUi();
         setFakeClock(0);
         image = makeTestImage(3000);
-        upgradeContext.firmware.firmwareData = image.data();
-        upgradeContext.firmware.firmwareSize = static_cast<std::uint32_t>(image.size());
-        copyText(upgradeContext.fileName, kOffered);
+        inputs = DeliveryInputs{};
+        inputs.image = image;
+        copyText(inputs.fileName, kOffered);
         // The device is this computer here: its requests come from 127.0.0.1.
-        copyText(upgradeContext.deviceAddressText, "127.0.0.1");
-        upgradeContext.deviceAddress = kLoopback1;
+        copyText(inputs.deviceAddressText, "127.0.0.1");
+        inputs.deviceAddress = kLoopback1;
     }
     void TearDown() override {
         if (delivery != nullptr)
             stopFirmwareDelivery(*delivery);
         delivery.reset();
-        upgradeContext.firmware = {};
     }
 
-    // The TFTP thread as the program starts it; `body` is what it runs.
-    std::uint16_t start(DeliveryBody body = deliverFirmware) {
-        const char* failure = startTftpListener(delivery, kLoopback1, body);
-        EXPECT_EQ(failure, nullptr) << failure;
+    // The TFTP thread as the program starts it.
+    std::uint16_t start() {
+        const auto failure = startTftpListener(delivery, kLoopback1, inputs);
+        EXPECT_FALSE(failure.has_value()) << failureName(*failure);
         return delivery != nullptr ? delivery->listener.boundPort : 0;
     }
 
+    DeliveryInputs inputs{};
     std::unique_ptr<FirmwareDelivery> delivery;
 };
 
@@ -82,7 +81,7 @@ TEST_F(TftpListenerTest, EveryPortTakenIsABindFailure) {
     TftpListener listener;
     EXPECT_EQ(openTftpListener(listener, kLoopback1), ListenerStatus::cannotBind);
     EXPECT_EQ(listener.socket, kInvalidSocket);
-    EXPECT_STREQ(startTftpListener(delivery, kLoopback1, deliverFirmware), kErrorListenerBind);
+    EXPECT_EQ(startTftpListener(delivery, kLoopback1, inputs), Failure::listenerBind);
 }
 
 TEST_F(TftpListenerTest, CancelWhileWaitingEndsTheThreadAsTheUsersCancel) {

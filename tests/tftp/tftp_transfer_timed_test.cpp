@@ -41,11 +41,12 @@ class TftpTransfer : public ::testing::Test {
         delivery = std::make_unique<FirmwareDelivery>();
         delivery->listener.socket = server.socket.release(); // the transfer closes it
         delivery->request = {device->udp.address, device->udp.port};
+        delivery->inputs.image = image;
         scriptedUi().cancelProgress = [this](ProgressKind kind) {
             return kind == ProgressKind::uploading && device->step();
         };
-        window = openProgressWindow(ProgressKind::uploading, "Uploading Firmware To TOV");
-        outcome = sendFirmware(*delivery, image, "127.0.0.1", window);
+        window = openProgressWindow({ProgressKind::uploading, "127.0.0.1"});
+        outcome = sendFirmware(*delivery, window);
         session = delivery->session;
         return outcome == TransferOutcome::complete;
     }
@@ -233,7 +234,7 @@ class TftpSettling : public ::testing::Test {
   protected:
     void SetUp() override {
         resetScriptedUi();
-        window = openProgressWindow(ProgressKind::uploading, "Uploading Firmware To TOV");
+        window = openProgressWindow({ProgressKind::uploading, "10.1.0.123"});
     }
     void TearDown() override {
         destroyProgressWindow(window);
@@ -250,7 +251,7 @@ TEST_F(TftpSettling, WaitsFifteenSixtyTwoTicksUnderItsCaption) {
         ++handled;
         return false;
     };
-    EXPECT_TRUE(waitForDeviceToSettle(window, "10.1.0.123", noStop));
+    EXPECT_TRUE(waitForDeviceToSettle(window, noStop));
     EXPECT_EQ(fakeSleptMilliseconds(), 49984u);
     EXPECT_EQ(lastProgressPosition(ProgressKind::uploading), 1562);
     EXPECT_EQ(handled, 1563); // messages are handled at every tick, the last one included
@@ -265,7 +266,7 @@ TEST_F(TftpSettling, EndsOnTimeWhenTheMillisecondClockWraps) {
     for (const std::uint32_t start : {0xFFFFFFFFu - 10000u, 0xFFFFFFF0u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(start);
         setFakeClock(start);
-        EXPECT_TRUE(waitForDeviceToSettle(window, "10.1.0.123", noStop));
+        EXPECT_TRUE(waitForDeviceToSettle(window, noStop));
         EXPECT_EQ(fakeSleptMilliseconds(), 49984u);
         EXPECT_EQ(lastProgressPosition(ProgressKind::uploading), 1562);
     }

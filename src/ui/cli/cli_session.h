@@ -12,7 +12,6 @@ struct CliSession {
     CliOptions options;
     std::optional<std::string> password; // from --password-file or --password-stdin
     int exitStatus = kExitCancelled;     // until the upgrade ends otherwise
-    bool passwordUnavailable = false;    // refused, or none to be had: a Cancel then means that
 };
 
 CliSession& cliSession();

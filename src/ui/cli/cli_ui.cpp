@@ -1,7 +1,6 @@
 // The user-interface seam in a terminal: the dialogs become lines and questions, the progress
 // windows progress lines (redrawn in place on a terminal, a line every 10 % otherwise), and
 // Ctrl-C is every window's Cancel.
-#include <charconv>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -17,10 +16,6 @@
 #include "ui/ui.h"
 
 namespace {
-
-constexpr char kUploadPrefix[] = "Uploading Firmware to TOV@";
-constexpr char kSettlingPrefix[] = "Updating Firmware to TOV@";
-constexpr std::uint32_t kSettlingTickMilliseconds = 32;
 
 // Lines come from the main thread and the TFTP thread.
 std::mutex outputMutex;
@@ -79,31 +74,38 @@ std::string oneParagraph(std::string_view text) {
     return out;
 }
 
-// "... 262144/725912 Bytes": the bytes acknowledged and the image's size.
-bool readUploadCaption(std::string_view caption, std::uint32_t& bytes, std::uint32_t& total) {
-    const std::size_t end = caption.rfind(" Bytes");
-    const std::size_t start = caption.rfind(' ', end == std::string_view::npos ? 0 : end - 1);
-    if (end == std::string_view::npos || start == std::string_view::npos)
-        return false;
-    const std::string_view figures = caption.substr(start + 1, end - start - 1);
-    const std::size_t slash = figures.find('/');
-    if (slash == std::string_view::npos)
-        return false;
-    const auto first = std::from_chars(figures.data(), figures.data() + slash, bytes);
-    const auto second =
-        std::from_chars(figures.data() + slash + 1, figures.data() + figures.size(), total);
-    return first.ec == std::errc{} && second.ec == std::errc{};
+// A password prompt ended by Ctrl-C is the user's Cancel, whatever the device said before.
+Failure asTheUserSawIt(Failure reason) {
+    const bool atPasswordPrompt =
+        reason == Failure::passwordNotGiven || reason == Failure::passwordRefused;
+    return atPasswordPrompt && interrupted() ? Failure::userAbort : reason;
+}
+
+// What the terminal says of a failure: the dialog's words, or clearer ones where the dialog's
+// "User Abort" would hide what happened.
+std::string failureWords(const UpgradeFailure& failure) {
+    switch (failure.reason) {
+    case Failure::passwordRefused:
+        return "the TOV refused the password for user admin";
+    case Failure::passwordNotGiven:
+        return "no password: the TOV asks for one; use --password-file or --password-stdin";
+    case Failure::cancelledWhileInstalling:
+        return "stopped waiting: the TOV holds the whole image and is installing it; its new "
+               "version is not confirmed";
+    default:
+        break;
+    }
+    return failureText(failure).data();
 }
 
 } // namespace
 
 struct ProgressWindowState {
     ProgressKind kind;
-    int position = 0;
     bool settling = false;
     std::uint32_t uploadStart = 0;
-    int nextDecile = 0;        // the next tenth of the upload to report off a terminal
-    int lastRemaining = -1;    // seconds of the settling wait last shown
+    int nextDecile = 0;     // the next tenth of the upload to report off a terminal
+    int lastRemaining = -1; // seconds of the settling wait last shown
 };
 
 CliSession& cliSession() {
@@ -113,19 +115,23 @@ CliSession& cliSession() {
 
 void initUiControls() {}
 
-void showErrorBox(const char* text) {
+void showErrorBox(const UpgradeFailure& failure) {
     CliSession& session = cliSession();
-    session.exitStatus = session.passwordUnavailable && std::string_view(text) == kErrorUserAbort
-                             ? kExitAuthentication
-                             : exitStatusForFailure(text);
+    UpgradeFailure seen = failure;
+    seen.reason = asTheUserSawIt(failure.reason);
+    session.exitStatus = exitStatusFor(seen.reason);
+    const std::string words = failureWords(seen);
     if (mode() == OutputMode::json) {
-        emit(JsonLine("failure").text("message", text).number("status", session.exitStatus));
+        emit(JsonLine("failure")
+                 .text("message", words)
+                 .text("reason", failureName(seen.reason))
+                 .number("status", session.exitStatus));
         return;
     }
     std::lock_guard lock(outputMutex);
     closeProgressLine();
     std::fflush(stdout);
-    std::fprintf(stderr, "tov-upgrade-cli: %s\n", text);
+    std::fprintf(stderr, "tov-upgrade-cli: %s\n", words.c_str());
     std::fflush(stderr);
 }
 
@@ -185,8 +191,7 @@ bool runConfirmDialog(const DeviceValues& device, const char* imageVersion) {
     const auto answer = askTerminal("Upgrade? [y/N] ", true);
     if (!answer) {
         if (!interrupted())
-            std::fputs("tov-upgrade-cli: no terminal to ask for confirmation; use --yes\n",
-                       stderr);
+            std::fputs("tov-upgrade-cli: no terminal to ask for confirmation; use --yes\n", stderr);
         return false;
     }
     return !answer->empty() && (answer->front() == 'y' || answer->front() == 'Y');
@@ -202,16 +207,13 @@ bool runPasswordDialog(Credentials& credentials) {
         if (asked == 1)
             password = session.password;
     } else if (asked <= 3) {
-        const std::string prompt =
-            std::string(asked == 1 ? "" : "The TOV refused the password. ") +
-            "Administrator password for the TOV at " + session.options.address + ": ";
+        const std::string prompt = std::string(asked == 1 ? "" : "The TOV refused the password. ") +
+                                   "Administrator password for the TOV at " +
+                                   session.options.address + ": ";
         password = askTerminal(prompt.c_str(), false);
     }
-    if (!password) {
-        if (!interrupted())
-            session.passwordUnavailable = true;
+    if (!password)
         return false;
-    }
     storeCredentials("admin", *password, credentials);
     return true;
 }
@@ -223,13 +225,15 @@ void runSuccessDialog(const char* deviceAddressText, const char* softwareVersion
     emit(JsonLine("success").text("software_version", softwareVersion));
 }
 
-ProgressWindow openProgressWindow(ProgressKind kind, const char* title) {
-    auto* window = new ProgressWindowState{kind};
-    switch (kind) {
-    case ProgressKind::connecting:
-        say(std::string(title) + "...");
-        emit(JsonLine("connecting").text("title", title));
+ProgressWindow openProgressWindow(const ProgressSubject& subject) {
+    auto* window = new ProgressWindowState{subject.kind};
+    switch (subject.kind) {
+    case ProgressKind::connecting: {
+        const DialogTitle title = progressTitle(subject);
+        say(std::string(title.data()) + "...");
+        emit(JsonLine("connecting").text("title", title.data()));
         break;
+    }
     case ProgressKind::waiting:
         say("Waiting for the TOV to ask for the firmware...");
         emit(JsonLine("waiting"));
@@ -241,47 +245,39 @@ ProgressWindow openProgressWindow(ProgressKind kind, const char* title) {
     return window;
 }
 
-void setProgressTitle(ProgressWindow window, const char* title) {
-    const std::string_view caption(title);
-    std::uint32_t bytes = 0;
-    std::uint32_t total = 0;
-    if (caption.starts_with(kUploadPrefix) && readUploadCaption(caption, bytes, total)) {
-        const int percent = total == 0 ? 100 : static_cast<int>(std::uint64_t{bytes} * 100 / total);
-        const std::uint32_t elapsed = millisecondClock() - window->uploadStart;
-        const std::uint64_t blocks = window->position > 1 ? window->position - 1 : 0;
-        const auto perSecond = static_cast<std::int64_t>(elapsed == 0 ? 0 : blocks * 1000 / elapsed);
-        const std::string line = "Uploading: " + std::to_string(bytes) + "/" +
-                                 std::to_string(total) + " bytes, " + std::to_string(percent) +
-                                 " %, " + std::to_string(perSecond) + " blocks/s";
-        if (outputIsTerminal()) {
+void showUploadProgress(ProgressWindow window, const UploadProgress& progress) {
+    const std::uint32_t bytes = progress.bytesAcknowledged;
+    const std::uint32_t total = progress.imageSize;
+    const int percent = total == 0 ? 100 : static_cast<int>(std::uint64_t{bytes} * 100 / total);
+    const std::uint32_t elapsed = millisecondClock() - window->uploadStart;
+    const std::uint64_t blocks = progress.blocksAcknowledged;
+    const auto perSecond = static_cast<std::int64_t>(elapsed == 0 ? 0 : blocks * 1000 / elapsed);
+    const std::string line = "Uploading: " + std::to_string(bytes) + "/" + std::to_string(total) +
+                             " bytes, " + std::to_string(percent) + " %, " +
+                             std::to_string(perSecond) + " blocks/s";
+    if (outputIsTerminal())
+        sayProgress(line);
+    if (percent >= window->nextDecile) {
+        window->nextDecile = percent / 10 * 10 + 10;
+        if (!outputIsTerminal())
             sayProgress(line);
-        }
-        if (percent >= window->nextDecile) {
-            window->nextDecile = percent / 10 * 10 + 10;
-            if (!outputIsTerminal())
-                sayProgress(line);
-            emit(JsonLine("upload")
-                     .number("bytes", bytes)
-                     .number("total", total)
-                     .number("percent", percent)
-                     .number("blocks_per_second", perSecond));
-        }
-    } else if (caption.starts_with(kSettlingPrefix)) {
-        window->settling = true;
-        say("The TOV is installing the firmware and restarting.");
+        emit(JsonLine("upload")
+                 .number("bytes", bytes)
+                 .number("total", total)
+                 .number("percent", percent)
+                 .number("blocks_per_second", perSecond));
     }
 }
 
-void setProgressRange(ProgressWindow, int, int) {}
-
-void setProgressPosition(ProgressWindow window, int position) {
-    window->position = position;
-    if (!window->settling)
-        return;
-    // The settling wait's bar counts 32 ms ticks up to 1562.
-    const int remaining = position >= 1562 ? 0
-                                           : static_cast<int>((1562 - position) *
-                                                              kSettlingTickMilliseconds / 1000);
+void showSettlingProgress(ProgressWindow window, const SettlingProgress& progress) {
+    if (!window->settling) {
+        window->settling = true;
+        say("The TOV is installing the firmware and restarting.");
+    }
+    const std::uint32_t left = progress.elapsedMilliseconds < progress.totalMilliseconds
+                                   ? progress.totalMilliseconds - progress.elapsedMilliseconds
+                                   : 0;
+    const int remaining = static_cast<int>(left / 1000);
     if (remaining == window->lastRemaining)
         return;
     const bool firstOrTenth = window->lastRemaining < 0 || remaining % 10 == 0;
@@ -293,7 +289,9 @@ void setProgressPosition(ProgressWindow window, int position) {
         emit(JsonLine("restart").number("remaining_seconds", remaining));
 }
 
-void handleOneProgressMessage(ProgressWindow) {}
+// The bars are drawn as lines from the values above.
+void setProgressRange(ProgressWindow, int, int) {}
+void setProgressPosition(ProgressWindow, int) {}
 void handleAllProgressMessages(ProgressWindow) {}
 
 bool progressCancelled(ProgressWindow) {

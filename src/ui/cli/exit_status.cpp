@@ -1,16 +1,32 @@
-// The failure texts, by name, sorted into the exit statuses.
+// The failures sorted into the exit statuses.
 #include "exit_status.h"
 
-#include "ui/messages.h"
-
-int exitStatusForFailure(std::string_view text) {
-    const std::string_view stillOld(kErrorStillOldVersion);
-    if (text == kErrorIncomplete || text == kErrorNotBack ||
-        text.starts_with(stillOld.substr(0, stillOld.find('%'))))
+int exitStatusFor(Failure reason) {
+    switch (reason) {
+    case Failure::uploadIncomplete:
+    case Failure::notBack:
+    case Failure::stillOldVersion:
         return kExitDeviceFailed;
-    if (text == kErrorNoResponse || text == kErrorConnect)
+    case Failure::noResponse:
+    case Failure::cannotConnect:
         return kExitUnreachable;
-    if (text == kErrorUserAbort)
+    case Failure::passwordNotGiven:
+    case Failure::passwordRefused:
+        return kExitAuthentication;
+    case Failure::userAbort:
+    case Failure::cancelledWhileInstalling:
         return kExitCancelled;
+    case Failure::socketLibrary:
+    case Failure::imageMissing:
+    case Failure::standInImage:
+    case Failure::cannotOpenHttpSocket:
+    case Failure::cannotBindHttpSocket:
+    case Failure::listenerMemory:
+    case Failure::listenerSocket:
+    case Failure::listenerBind:
+    case Failure::listenerThread:
+    case Failure::imageTooLarge:
+        break;
+    }
     return kExitLocalFailure; // sockets, ports, threads, the image
 }

@@ -1,7 +1,7 @@
 // What the command-line program's exit status says, and which failure gives which.
 #pragma once
 
-#include <string_view>
+#include "ui/failure.h"
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitDeviceFailed = 1;   // upload incomplete, not back, still the old version
@@ -11,8 +11,8 @@ inline constexpr int kExitAuthentication = 4; // password refused, or none to be
 inline constexpr int kExitCancelled = 5;      // the user declined or cancelled
 inline constexpr int kExitLocalFailure = 6;   // this computer: sockets, ports, the image
 
-// The status for the text of a failure the upgrade reported ("Upgrade Failed: ...").
-int exitStatusForFailure(std::string_view text);
+// The status for a failure the upgrade reported.
+int exitStatusFor(Failure reason);
 
 // The lines --help, the README and the man page give.
 inline constexpr char kExitStatusHelp[] =

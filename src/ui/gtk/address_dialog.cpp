@@ -78,11 +78,12 @@ GtkWidget* buildAddress(const AddressDialogView& view) {
     GtkWidget* entry = newAddressEntry();
     gtk_widget_set_halign(entry, GTK_ALIGN_CENTER);
     gtk_grid_attach(grid, entry, 0, 3, 2, 1);
-    gtk_grid_attach(grid,
-                    newButtonRow(dialog, {{"OK", kAffirmative}, {"Cancel", kCancel}}, kAffirmative),
-                    0, 4, 2, 1);
+    gtk_grid_attach(
+        grid,
+        newButtonRow(dialog, {{kOkButton, kAffirmative}, {kCancelButton, kCancel}}, kAffirmative),
+        0, 4, 2, 1);
     GtkWidget* local = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
-    gtk_box_pack_start(GTK_BOX(local), newLabel("Your IP Address", 0.0f), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(local), newLabel(kYourAddressLabel, 0.0f), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(local), newLocalAddressList(view.localAddresses), TRUE, TRUE, 0);
     gtk_grid_attach(grid, local, 0, 5, 2, 1);
     setInitialFocus(dialog, entry);
@@ -101,7 +102,7 @@ void showInvalidAddress(GtkWidget* dialog) {
     GtkWidget* box = gtk_message_dialog_new(GTK_WINDOW(dialog), GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
                                             GTK_BUTTONS_NONE, "%s", kInvalidAddressText);
     gtk_window_set_title(GTK_WINDOW(box), kInvalidAddressTitle);
-    gtk_dialog_add_button(GTK_DIALOG(box), "OK", kAffirmative);
+    gtk_dialog_add_button(GTK_DIALOG(box), kOkButton, kAffirmative);
     gtk_dialog_set_default_response(GTK_DIALOG(box), kAffirmative);
     gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
     g_signal_connect(box, "response", G_CALLBACK(refocusEntry), dialog);

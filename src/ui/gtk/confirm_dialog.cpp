@@ -20,11 +20,11 @@ GtkWidget* buildConfirm(const DeviceValues& device, const char* imageVersion) {
         const char* value;
     };
     const std::array<Row, 5> rows = {{
-        {"Serial Number", "serial-number", device.serialNumber},
-        {"MAC Address", "mac-address", device.macAddress},
-        {"Software Version", "software-version", device.softwareVersion},
-        {"Hardware Version", "hardware-version", device.hardwareVersion},
-        {"Product Name", "product-name", device.productName},
+        {kSerialNumberCaption, "serial-number", device.serialNumber},
+        {kMacAddressCaption, "mac-address", device.macAddress},
+        {kSoftwareVersionCaption, "software-version", device.softwareVersion},
+        {kHardwareVersionCaption, "hardware-version", device.hardwareVersion},
+        {kProductNameCaption, "product-name", device.productName},
     }};
     int top = 1;
     for (const Row& row : rows) {
@@ -32,9 +32,10 @@ GtkWidget* buildConfirm(const DeviceValues& device, const char* imageVersion) {
         gtk_grid_attach(grid, newValueBox(row.name, row.value), 1, top, 1, 1);
         ++top;
     }
-    gtk_grid_attach(
-        grid, newButtonRow(dialog, {{"Upgrade", kAffirmative}, {"Cancel", kCancel}}, kAffirmative),
-        0, top, 2, 1);
+    gtk_grid_attach(grid,
+                    newButtonRow(dialog, {{kUpgradeButton, kAffirmative}, {kCancelButton, kCancel}},
+                                 kAffirmative),
+                    0, top, 2, 1);
     setInitialFocus(dialog, dialogButton(dialog, kAffirmative));
     return dialog;
 }

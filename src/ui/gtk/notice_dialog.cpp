@@ -13,8 +13,9 @@ GtkWidget* buildNotice(const char* productName) {
     GtkGrid* grid = dialogGrid(dialog);
     gtk_grid_attach(grid, newTextPanel(kOpeningWarningText), 0, 0, 1, 1);
     gtk_grid_attach(
-        grid, newButtonRow(dialog, {{"Continue", kAffirmative}, {"Cancel", kCancel}}, kCancel), 0,
-        1, 1, 1);
+        grid,
+        newButtonRow(dialog, {{kContinueButton, kAffirmative}, {kCancelButton, kCancel}}, kCancel),
+        0, 1, 1, 1);
     setInitialFocus(dialog, dialogButton(dialog, kCancel));
     return dialog;
 }

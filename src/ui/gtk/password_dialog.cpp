@@ -17,13 +17,14 @@ GtkWidget* buildPassword() {
     gtk_grid_attach(grid, newTextPanel(kPasswordNoticeText), 0, 0, 2, 1);
     GtkWidget* user = newEntryField("user", "admin", false);
     GtkWidget* password = newEntryField("password", "", true);
-    gtk_grid_attach(grid, newLabel("User", 1.0f), 0, 1, 1, 1);
+    gtk_grid_attach(grid, newLabel(kUserLabel, 1.0f), 0, 1, 1, 1);
     gtk_grid_attach(grid, user, 1, 1, 1, 1);
-    gtk_grid_attach(grid, newLabel("Password", 1.0f), 0, 2, 1, 1);
+    gtk_grid_attach(grid, newLabel(kPasswordLabel, 1.0f), 0, 2, 1, 1);
     gtk_grid_attach(grid, password, 1, 2, 1, 1);
-    gtk_grid_attach(grid,
-                    newButtonRow(dialog, {{"OK", kAffirmative}, {"Cancel", kCancel}}, kAffirmative),
-                    0, 3, 2, 1);
+    gtk_grid_attach(
+        grid,
+        newButtonRow(dialog, {{kOkButton, kAffirmative}, {kCancelButton, kCancel}}, kAffirmative),
+        0, 3, 2, 1);
     setInitialFocus(dialog, password);
     g_object_set_data(G_OBJECT(dialog), "tov-user", user);
     g_object_set_data(G_OBJECT(dialog), "tov-password", password);

@@ -9,11 +9,15 @@
 #include "ansi_text.h"
 #include "dialog_parts.h"
 #include "gui_thread.h"
+#include "ui/dialog_texts.h"
+#include "ui/messages.h"
 #include "ui/ui.h"
 #include "ui_log.h"
 
 struct ProgressWindowState {
     ProgressKind kind;
+    std::string deviceAddressText; // for the upload window's captions
+    bool settlingShown = false;    // owner thread only
     std::atomic<bool> cancelled{false};
     GtkWidget* window = nullptr; // GUI thread only
     GtkWidget* bar = nullptr;
@@ -80,22 +84,14 @@ void buildWindow(ProgressWindowState* state, const std::string& title) {
     gtk_container_add(GTK_CONTAINER(window), box);
 
     if (state->kind == ProgressKind::waiting)
-        gtk_box_pack_start(GTK_BOX(box),
-                           newLabel("Please make sure your TOV is not in use. Firmware upload "
-                                    "will begin only when the TOV is idle.",
-                                    0.0f, 45),
-                           FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(box), newLabel(kWaitingNoteText, 0.0f, 45), FALSE, FALSE, 0);
     else if (state->kind == ProgressKind::uploading)
-        gtk_box_pack_start(GTK_BOX(box),
-                           newLabel("Please do not unplug the power of your TOV until the Status "
-                                    "Light stops blinking",
-                                    0.5f, 40),
-                           FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(box), newLabel(kUploadNoteText, 0.5f, 40), FALSE, FALSE, 0);
     state->bar = gtk_progress_bar_new();
     gtk_widget_set_size_request(state->bar, 300, -1);
     gtk_box_pack_start(GTK_BOX(box), state->bar, FALSE, FALSE, 0);
 
-    GtkWidget* cancel = gtk_button_new_with_label("Cancel");
+    GtkWidget* cancel = gtk_button_new_with_label(kCancelButton);
     gtk_widget_set_halign(cancel, GTK_ALIGN_CENTER);
     gtk_box_pack_start(GTK_BOX(box), cancel, FALSE, FALSE, 0);
     g_signal_connect(cancel, "clicked", G_CALLBACK(markCancelled), state);
@@ -110,21 +106,41 @@ void buildWindow(ProgressWindowState* state, const std::string& title) {
 
 } // namespace
 
-ProgressWindow openProgressWindow(ProgressKind kind, const char* title) {
+ProgressWindow openProgressWindow(const ProgressSubject& subject) {
     auto* state = new ProgressWindowState{};
-    state->kind = kind;
-    const std::string shown = title;
+    state->kind = subject.kind;
+    if (subject.deviceAddressText != nullptr)
+        state->deviceAddressText = subject.deviceAddressText;
+    const std::string shown = progressTitle(subject).data();
     runOnGuiThread([state, &shown] { buildWindow(state, shown); });
     return state;
 }
 
-void setProgressTitle(ProgressWindow window, const char* title) {
-    if (window == nullptr)
-        return;
+namespace {
+
+void retitle(ProgressWindow window, const char* title) {
     std::lock_guard lock(window->mutex);
     window->title = title;
     window->titleChanged = true;
     queueUpdate(window);
+}
+
+} // namespace
+
+void showUploadProgress(ProgressWindow window, const UploadProgress& progress) {
+    if (window == nullptr)
+        return;
+    retitle(window, uploadCaption(window->deviceAddressText.c_str(), progress.bytesAcknowledged,
+                                  progress.imageSize)
+                        .data());
+}
+
+void showSettlingProgress(ProgressWindow window, const SettlingProgress&) {
+    // The caption names the wait; only the bar moves while it lasts.
+    if (window == nullptr || window->settlingShown)
+        return;
+    retitle(window, settlingCaption(window->deviceAddressText.c_str()).data());
+    window->settlingShown = true;
 }
 
 void setProgressRange(ProgressWindow window, int low, int high) {
@@ -145,7 +161,6 @@ void setProgressPosition(ProgressWindow window, int position) {
 }
 
 // The GUI thread handles the windows' messages itself: there is nothing to pump here.
-void handleOneProgressMessage(ProgressWindow) {}
 void handleAllProgressMessages(ProgressWindow) {}
 
 bool progressCancelled(ProgressWindow window) {

@@ -11,11 +11,12 @@ GtkWidget* buildSuccess(const char* deviceAddressText, const char* softwareVersi
     GtkWidget* dialog = newDialogWindow(successTitle(deviceAddressText).data());
     GtkGrid* grid = dialogGrid(dialog);
     gtk_grid_attach(grid, newTextPanel(kSuccessText), 0, 0, 1, 1);
-    gtk_grid_attach(grid, newLabel("tov.example", 0.5f), 0, 1, 1, 1);
+    gtk_grid_attach(grid, newLabel(kWebAddressText, 0.5f), 0, 1, 1, 1);
     GtkWidget* version = newValueBox("software-version", softwareVersion);
     gtk_entry_set_alignment(GTK_ENTRY(version), 0.5f);
     gtk_grid_attach(grid, version, 0, 2, 1, 1);
-    gtk_grid_attach(grid, newButtonRow(dialog, {{"OK", kAffirmative}}, kAffirmative), 0, 3, 1, 1);
+    gtk_grid_attach(grid, newButtonRow(dialog, {{kOkButton, kAffirmative}}, kAffirmative), 0, 3, 1,
+                    1);
     setInitialFocus(dialog, dialogButton(dialog, kAffirmative));
     return dialog;
 }

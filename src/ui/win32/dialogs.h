@@ -58,6 +58,8 @@ struct ProgressWindowState {
     ProgressKind kind;
     const char* title; // only while the window is being made
     bool cancelled;
+    char deviceAddressText[32]; // for the upload window's captions
+    bool settlingShown;         // the settling caption is up
 };
 
 // Modal dialogs: id 1 ends with 1, id 2 with 0. Every procedure handles only WM_INITDIALOG and

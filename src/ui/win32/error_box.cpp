@@ -4,7 +4,8 @@
 #include "ui/messages.h"
 #include "ui/ui.h"
 
-void showErrorBox(const char* text) {
+void showErrorBox(const UpgradeFailure& failure) {
     // No owner and task-modal, so it works from any thread, even with no window left.
-    ::MessageBoxA(nullptr, text, kErrorBoxCaption, MB_OK | MB_TASKMODAL);
+    const FailureText text = failureText(failure);
+    ::MessageBoxA(nullptr, text.data(), kErrorBoxCaption, MB_OK | MB_TASKMODAL);
 }

@@ -6,8 +6,10 @@
 
 #include <new>
 
+#include "base/text.h"
 #include "dialogs.h"
 #include "resource.h"
+#include "ui/dialog_texts.h"
 #include "ui/ui.h"
 
 namespace {
@@ -62,7 +64,9 @@ void runSuccessDialog(const char* deviceAddressText, const char* softwareVersion
     runModal(IDD_SUCCESS, successDialogProc, &data);
 }
 
-ProgressWindow openProgressWindow(ProgressKind kind, const char* title) {
+ProgressWindow openProgressWindow(const ProgressSubject& subject) {
+    const ProgressKind kind = subject.kind;
+    const DialogTitle title = progressTitle(subject);
     int templateId = IDD_CONNECTING;
     DLGPROC procedure = connectingDialogProc;
     if (kind == ProgressKind::waiting) {
@@ -72,9 +76,12 @@ ProgressWindow openProgressWindow(ProgressKind kind, const char* title) {
         templateId = IDD_UPLOADING;
         procedure = progressDialogProc;
     }
-    auto* state = new (std::nothrow) ProgressWindowState{nullptr, kind, title, false};
+    auto* state =
+        new (std::nothrow) ProgressWindowState{nullptr, kind, title.data(), false, {}, false};
     if (state == nullptr)
         return nullptr; // callers carry on without a window
+    if (subject.deviceAddressText != nullptr)
+        copyText(state->deviceAddressText, subject.deviceAddressText);
     HWND window = ::CreateDialogParamA(programInstance(), MAKEINTRESOURCEA(templateId), nullptr,
                                        procedure, reinterpret_cast<LPARAM>(state));
     if (window == nullptr) {
@@ -84,11 +91,6 @@ ProgressWindow openProgressWindow(ProgressKind kind, const char* title) {
     state->title = nullptr;
     ::ShowWindow(window, SW_SHOWNORMAL);
     return state;
-}
-
-void setProgressTitle(ProgressWindow window, const char* title) {
-    if (window != nullptr)
-        ::SetWindowTextA(window->window, title);
 }
 
 void setProgressRange(ProgressWindow window, int low, int high) {
@@ -102,9 +104,20 @@ void setProgressPosition(ProgressWindow window, int position) {
                               static_cast<WPARAM>(position), 0);
 }
 
-void handleOneProgressMessage(ProgressWindow window) {
-    if (window != nullptr)
-        handlePendingMessage(window->window);
+void showUploadProgress(ProgressWindow window, const UploadProgress& progress) {
+    if (window == nullptr)
+        return;
+    ::SetWindowTextA(window->window, uploadCaption(window->deviceAddressText,
+                                                   progress.bytesAcknowledged, progress.imageSize)
+                                         .data());
+}
+
+void showSettlingProgress(ProgressWindow window, const SettlingProgress&) {
+    // The caption names the wait; only the bar moves while it lasts.
+    if (window == nullptr || window->settlingShown)
+        return;
+    ::SetWindowTextA(window->window, settlingCaption(window->deviceAddressText).data());
+    window->settlingShown = true;
 }
 
 void handleAllProgressMessages(ProgressWindow window) {

@@ -1,4 +1,0 @@
-// Storage of the process-wide upgrade state.
-#include "app/context.h"
-
-UpgradeContext upgradeContext{};

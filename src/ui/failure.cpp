@@ -1,0 +1,119 @@
+// The failures' texts, one table for every front-end that shows the Windows program's words.
+#include "ui/failure.h"
+
+#include "base/text.h"
+#include "ui/messages.h"
+
+UpgradeFailure failureWithVersion(Failure reason, const char* version) {
+    UpgradeFailure failure{reason};
+    copyText(failure.version, version);
+    return failure;
+}
+
+FailureText failureText(const UpgradeFailure& failure) {
+    const char* text = kErrorUserAbort;
+    switch (failure.reason) {
+    case Failure::socketLibrary:
+        text = kErrorWinsockInit;
+        break;
+    case Failure::imageMissing:
+        text = kErrorNoImage;
+        break;
+    case Failure::standInImage:
+        text = kErrorStandInImage;
+        break;
+    case Failure::cannotOpenHttpSocket:
+        text = kErrorHttpSocket;
+        break;
+    case Failure::cannotBindHttpSocket:
+        text = kErrorHttpBind;
+        break;
+    case Failure::cannotConnect:
+        text = kErrorConnect;
+        break;
+    case Failure::noResponse:
+        text = kErrorNoResponse;
+        break;
+    // The dialogs tell a Cancel at the password prompt, or while the device installs, as any
+    // other Cancel.
+    case Failure::userAbort:
+    case Failure::passwordNotGiven:
+    case Failure::passwordRefused:
+    case Failure::cancelledWhileInstalling:
+        text = kErrorUserAbort;
+        break;
+    case Failure::listenerMemory:
+        text = kErrorListenerAlloc;
+        break;
+    case Failure::listenerSocket:
+        text = kErrorListenerSocket;
+        break;
+    case Failure::listenerBind:
+        text = kErrorListenerBind;
+        break;
+    case Failure::listenerThread:
+        text = kErrorListenerThread;
+        break;
+    case Failure::imageTooLarge:
+        text = kErrorImageTooLarge;
+        break;
+    case Failure::uploadIncomplete:
+        text = kErrorIncomplete;
+        break;
+    case Failure::notBack:
+        text = kErrorNotBack;
+        break;
+    case Failure::stillOldVersion: {
+        FailureText formatted;
+        formatText(formatted, kErrorStillOldVersion, failure.version.data());
+        return formatted;
+    }
+    }
+    FailureText plain;
+    copyText(plain, text);
+    return plain;
+}
+
+const char* failureName(Failure reason) {
+    switch (reason) {
+    case Failure::socketLibrary:
+        return "socket_library";
+    case Failure::imageMissing:
+        return "image_missing";
+    case Failure::standInImage:
+        return "test_image";
+    case Failure::cannotOpenHttpSocket:
+        return "http_socket";
+    case Failure::cannotBindHttpSocket:
+        return "http_bind";
+    case Failure::cannotConnect:
+        return "cannot_connect";
+    case Failure::noResponse:
+        return "no_response";
+    case Failure::userAbort:
+        return "cancelled";
+    case Failure::passwordNotGiven:
+        return "no_password";
+    case Failure::passwordRefused:
+        return "password_refused";
+    case Failure::listenerMemory:
+        return "listener_memory";
+    case Failure::listenerSocket:
+        return "listener_socket";
+    case Failure::listenerBind:
+        return "listener_bind";
+    case Failure::listenerThread:
+        return "listener_thread";
+    case Failure::imageTooLarge:
+        return "image_too_large";
+    case Failure::cancelledWhileInstalling:
+        return "cancelled_while_installing";
+    case Failure::uploadIncomplete:
+        return "upload_incomplete";
+    case Failure::notBack:
+        return "not_back";
+    case Failure::stillOldVersion:
+        return "still_old_version";
+    }
+    return "failure";
+}

@@ -1,0 +1,46 @@
+// Every way an upgrade can end badly, as a value. The core reports one; each front-end renders it
+// (the Windows and GTK programs with failureText(), the terminal program in its own words and
+// its exit status).
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+enum class Failure {
+    socketLibrary, // the socket library would not start
+    imageMissing,  // no usable firmware image is carried
+    standInImage,  // the carried test image was meant for a device off loopback
+    cannotOpenHttpSocket,
+    cannotBindHttpSocket,
+    cannotConnect,
+    noResponse,       // the information page came back empty
+    userAbort,        // the user declined or cancelled
+    passwordNotGiven, // the device asks for a password and none was given
+    passwordRefused,  // the device refused the password given, and no other was given
+    listenerMemory,
+    listenerSocket,
+    listenerBind,
+    listenerThread,
+    imageTooLarge,            // more blocks than TFTP can number
+    cancelledWhileInstalling, // the device held the whole image when the user stopped waiting
+    uploadIncomplete,
+    notBack,         // no software version after the restart
+    stillOldVersion, // back on the version it ran before: it refused the image
+};
+
+inline constexpr std::size_t kFailureArgumentSize = 128;
+
+struct UpgradeFailure {
+    Failure reason;
+    // stillOldVersion: the software version the device still reports; empty otherwise.
+    std::array<char, kFailureArgumentSize> version{};
+};
+
+UpgradeFailure failureWithVersion(Failure reason, const char* version);
+
+// The error box's text for the failure, byte for byte as the Windows program shows it.
+using FailureText = std::array<char, 256>;
+FailureText failureText(const UpgradeFailure& failure);
+
+// A stable lower-case name for logs and scripts ("password_refused").
+const char* failureName(Failure reason);
