@@ -11,7 +11,7 @@
 
 #include "platform/platform.h"
 #include "tftp/tftp_listener.h"
-#include "tftp/tftp_session.h"
+#include "tftp/tftp_transfer.h"
 #include "ui/ui.h"
 
 enum class DeliveryOutcome {
