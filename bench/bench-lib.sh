@@ -150,9 +150,9 @@ gtk_teardown() {
 # --- tov-upgrade.exe under Wine -------------------------------------------------------------------
 
 # The driver's steps up to each phase (tests/win32-driver/driver.cpp lists them).
-STEPS_ADDRESS=(-e "expect TOV-1000/2000 Firmware Upgrade" -e "press 1" -e gone
-  -e "expect TOV-1000/2000 Firmware Upgrade" -e "address 127.0.0.2" -e "press 1" -e gone)
-STEPS_CONFIRM=("${STEPS_ADDRESS[@]}" -e "expect-prefix Confirm Upgrade to Ver." -e "press 1"
+STEPS_ADDRESS=(-e "expect TOV-1000/2000 Firmware Upgrade" -e "press IDOK" -e gone
+  -e "expect TOV-1000/2000 Firmware Upgrade" -e "address 127.0.0.2" -e "press IDOK" -e gone)
+STEPS_CONFIRM=("${STEPS_ADDRESS[@]}" -e "expect-prefix Confirm Upgrade to Ver." -e "press IDOK"
   -e gone)
 # The driver then sleeps: it neither polls the windows nor asks the wineserver anything.
 STEPS_IDLE=(-e "sleep 600000")
