@@ -2,8 +2,9 @@
 # Helpers of program-bench.sh and wait-cpu-bench.sh, sourced inside their private namespace: the
 # simulated device, the Linux program played with the GTK scenarios' helpers (tests/gtk), and
 # tov-upgrade.exe under Wine played by the Windows scenarios' driver (tests/win32-driver).
-# The caller sets ROOT (the checkout), NATIVE (build/native) and WIN_BUILD
-# (build/windows; not WIN, which the GTK helpers use for the current X window).
+# The caller sets ROOT (the checkout), NATIVE (build/native), WIN_BUILD (build/windows; not WIN,
+# which the GTK helpers use for the current X window) and WIN_PROGRAM_DIR (the folder of
+# tov-upgrade.exe and the driver in it).
 
 # The image's 725,912 bytes in 512-byte blocks.
 BLOCKS=1418
@@ -104,7 +105,7 @@ gtk_setup() {
   SHOTS=$OUT/screenshots
   : >"$RESULT"
   # The tests' build of the program: its window log is how the helpers find its windows.
-  PROGRAM=$NATIVE/tests/gtk/tov-upgrade-logged
+  PROGRAM=$NATIVE/src/programs/tov-upgrade-gtk/tov-upgrade-logged
   # shellcheck source=../tests/gtk/gtk-lib.sh
   . "$ROOT/tests/gtk/gtk-lib.sh"
   # shellcheck source=../tests/gtk/scenarios.sh
@@ -149,9 +150,9 @@ gtk_teardown() {
 # --- tov-upgrade.exe under Wine -------------------------------------------------------------------
 
 # The driver's steps up to each phase (tests/win32-driver/driver.cpp lists them).
-STEPS_ADDRESS=(-e "expect TOV-1000/2000 Firmware Upgrade" -e "press 1" -e gone
-  -e "expect TOV-1000/2000 Firmware Upgrade" -e "address 127.0.0.2" -e "press 1" -e gone)
-STEPS_CONFIRM=("${STEPS_ADDRESS[@]}" -e "expect-prefix Confirm Upgrade to Ver." -e "press 1"
+STEPS_ADDRESS=(-e "expect TOV-1000/2000 Firmware Upgrade" -e "press IDOK" -e gone
+  -e "expect TOV-1000/2000 Firmware Upgrade" -e "address 127.0.0.2" -e "press IDOK" -e gone)
+STEPS_CONFIRM=("${STEPS_ADDRESS[@]}" -e "expect-prefix Confirm Upgrade to Ver." -e "press IDOK"
   -e gone)
 # The driver then sleeps: it neither polls the windows nor asks the wineserver anything.
 STEPS_IDLE=(-e "sleep 600000")
@@ -181,8 +182,8 @@ wine_setup() {
 wine_program() {
   local dir=$1
   shift
-  "${RUN_SERVER[@]}" "$WINELOADER" "$WIN_BUILD/src/ui/win32/tov-driver.exe" \
-    --program "$WIN_BUILD/src/ui/win32/tov-upgrade.exe" --log "$dir/driver.log" "$@" >"$dir/driver.out" 2>&1 &
+  "${RUN_SERVER[@]}" "$WINELOADER" "$WIN_PROGRAM_DIR/tov-driver.exe" \
+    --program "$WIN_PROGRAM_DIR/tov-upgrade.exe" --log "$dir/driver.log" "$@" >"$dir/driver.out" 2>&1 &
   DRIVER_PID=$!
 }
 

@@ -20,6 +20,8 @@ set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 NATIVE=$ROOT/build/native
 WIN_BUILD=$ROOT/build/windows
+# The Windows program and the driver built beside it.
+WIN_PROGRAM_DIR=$WIN_BUILD/src/programs/tov-upgrade-win32
 cpus=""
 if [ "${1:-}" = --cpus ]; then
   cpus=${2:?--cpus needs D,S}
@@ -33,8 +35,9 @@ if [ "$(hostname)" != tov-test ]; then
   [ "$(id -u)" -eq 0 ] || { echo "program-bench: needs root (a private namespace)" >&2; exit 2; }
   for platform in $platforms; do
     case $platform in
-      native) needs="$NATIVE/tests/gtk/tov-upgrade-logged $NATIVE/tests/tftp/tftp-serve" ;;
-      windows) needs="$WIN_BUILD/src/ui/win32/tov-upgrade.exe $WIN_BUILD/src/ui/win32/tov-driver.exe
+      native) needs="$NATIVE/src/programs/tov-upgrade-gtk/tov-upgrade-logged
+        $NATIVE/tests/tftp/tftp-serve" ;;
+      windows) needs="$WIN_PROGRAM_DIR/tov-upgrade.exe $WIN_PROGRAM_DIR/tov-driver.exe
         $WIN_BUILD/tests/tftp/tftp-serve.exe" ;;
       *) echo "program-bench: unknown platform $platform" >&2; exit 2 ;;
     esac

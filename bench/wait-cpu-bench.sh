@@ -17,6 +17,8 @@ set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 NATIVE=$ROOT/build/native
 WIN_BUILD=$ROOT/build/windows
+# The Windows program and the driver built beside it.
+WIN_PROGRAM_DIR=$WIN_BUILD/src/programs/tov-upgrade-win32
 seconds=${1:-20}
 shift $(($# > 0 ? 1 : 0))
 programs=${*:-gtk wine}
@@ -25,8 +27,8 @@ if [ "$(hostname)" != tov-test ]; then
   [ "$(id -u)" -eq 0 ] || { echo "wait-cpu-bench: needs root (a private namespace)" >&2; exit 2; }
   for program in $programs; do
     case $program in
-      gtk) needs="$NATIVE/tests/gtk/tov-upgrade-logged" ;;
-      wine) needs="$WIN_BUILD/src/ui/win32/tov-upgrade.exe $WIN_BUILD/src/ui/win32/tov-driver.exe" ;;
+      gtk) needs="$NATIVE/src/programs/tov-upgrade-gtk/tov-upgrade-logged" ;;
+      wine) needs="$WIN_PROGRAM_DIR/tov-upgrade.exe $WIN_PROGRAM_DIR/tov-driver.exe" ;;
       *) echo "wait-cpu-bench: unknown program $program" >&2; exit 2 ;;
     esac
     for file in $needs "$NATIVE/tools/sim/tov-sim"; do

@@ -19,7 +19,7 @@
 #include "base/text.h"
 #include "fuzz_check.h"
 #include "tftp/tftp_packet.h"
-#include "tftp/tftp_session.h"
+#include "tftp/tftp_transfer.h"
 
 namespace {
 
@@ -238,7 +238,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     TransferHooks hooks;
     hooks.acknowledged = [](std::uint32_t, std::uint32_t) {};
-        hooks.periodic = [] { return deviceStep(); };
+    hooks.periodic = [] { return deviceStep(); };
     hooks.stopRequested = [] { return false; };
     // Closes the server socket.
     const bool complete = transferTftpImage(session, hooks) == TransferOutcome::complete;

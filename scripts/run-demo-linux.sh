@@ -29,7 +29,7 @@ if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
       --log "$2/sim.log" --ready-file "$2/ready" >"$2/sim.out" 2>&1 &
     sim=$!
     for _ in $(seq 1 50); do [ -e "$2/ready" ] && break; sleep 0.1; done
-    "$1/src/ui/gtk/tov-upgrade"
+    "$1/src/programs/tov-upgrade-gtk/tov-upgrade"
     kill $sim' demo "$build" "$demo"
 else
   out=$build/demo

@@ -35,7 +35,7 @@ if [ "${1:-}" = "--interactive" ]; then
       --log "$TOV_DEMO_OUT/device.jsonl" --ready-file "$TOV_DEMO_OUT/sim.ready" &
     for _ in $(seq 1 100); do [ -e "$TOV_DEMO_OUT/sim.ready" ] && break; sleep 0.1; done
     . scripts/wine-env.sh "$TOV_DEMO_WIN"
-    "$WINELOADER" "$TOV_DEMO_WIN/src/ui/win32/tov-upgrade.exe"
+    "$WINELOADER" "$TOV_DEMO_WIN/src/programs/tov-upgrade-win32/tov-upgrade.exe"
     echo "tov-upgrade.exe ended with status $?"
     kill %1'
 fi

@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "tftp/tftp_listener.h"
 #include "tftp/tftp_session.h"
+#include "tftp/tftp_transfer.h"
 #include "ui/failure.h"
 #include "ui/ui.h"
 

@@ -4,7 +4,7 @@
 
 #include "platform/debug_log.h"
 #include "platform/socket_io.h"
-#include "tftp/tftp_session.h"
+#include "tftp/tftp_transfer.h"
 
 namespace {
 

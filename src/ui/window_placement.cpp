@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-int centeredStart(int screenSize, int windowStart, int windowEnd) {
+int centredStart(int screenSize, int windowStart, int windowEnd) {
     const std::int64_t size = std::int64_t{windowEnd} - windowStart;
     // Right shift of a negative value is arithmetic since C++20: floor division by two.
     const std::int64_t start = (std::int64_t{screenSize} - size) >> 1;
@@ -13,7 +13,7 @@ int centeredStart(int screenSize, int windowStart, int windowEnd) {
                                                      std::numeric_limits<int>::max()));
 }
 
-WindowOrigin centeredOrigin(int screenWidth, int screenHeight, int left, int top, int right,
-                            int bottom) {
-    return {centeredStart(screenWidth, left, right), centeredStart(screenHeight, top, bottom)};
+WindowOrigin centredOrigin(int screenWidth, int screenHeight, int left, int top, int right,
+                           int bottom) {
+    return {centredStart(screenWidth, left, right), centredStart(screenHeight, top, bottom)};
 }

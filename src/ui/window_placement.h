@@ -11,8 +11,8 @@ struct WindowOrigin {
 // pixels across: (screen - size) halved by an arithmetic shift, a floor division, so a window one
 // pixel wider than the screen starts at -1, not 0. Computed in 64 bits and clamped to int, so
 // no rectangle, however odd, can overflow.
-int centeredStart(int screenSize, int windowStart, int windowEnd);
+int centredStart(int screenSize, int windowStart, int windowEnd);
 
 // Both axes at once, from a window rectangle (left, top, right, bottom).
-WindowOrigin centeredOrigin(int screenWidth, int screenHeight, int left, int top, int right,
-                            int bottom);
+WindowOrigin centredOrigin(int screenWidth, int screenHeight, int left, int top, int right,
+                           int bottom);

@@ -20,6 +20,9 @@ out=${2:?usage: windows-scenario.sh STEPS_FILE OUT_DIR}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 win=${TOV_WIN_BUILD:?}
 native=${TOV_NATIVE_BUILD:?}
+# The Windows program with the driver beside it, and the console program.
+program_dir=$win/src/programs/tov-upgrade-win32
+cli=$win/src/programs/tov-upgrade-cli/tov-upgrade-cli.exe
 # Nothing of an earlier run may count (a stale sim.ready would pass for a device that is up).
 rm -rf "$out"
 mkdir -p "$out"
@@ -29,8 +32,8 @@ fail() {
   echo "FAIL: $*" | tee -a "$out/result.log"
 }
 console=$(sed -n 's/^# console: //p' "$steps")
-for f in "$win/src/ui/win32/tov-upgrade.exe" "$win/src/ui/win32/tov-driver.exe" \
-  "$win/src/ui/cli/tov-upgrade-cli.exe" "$native/tools/sim/tov-sim"; do
+for f in "$program_dir/tov-upgrade.exe" "$program_dir/tov-driver.exe" "$cli" \
+  "$native/tools/sim/tov-sim"; do
   [ -e "$f" ] || { fail "missing $f (build the native and windows presets first)"; exit 1; }
 done
 
@@ -71,7 +74,7 @@ limit=$(sed -n 's/^# time-limit: //p' "$steps")
 if [ -n "$console" ]; then
   # A console program: no display, no driver; its status and output tell.
   # shellcheck disable=SC2086
-  timeout "${limit:-120}" "$WINELOADER" "$win/src/ui/cli/tov-upgrade-cli.exe" $console \
+  timeout "${limit:-120}" "$WINELOADER" "$cli" $console \
     >"$out/console.out" 2>"$out/console.err"
   status=$?
   [ $status -eq 0 ] || fail "console program status $status: $(cat "$out/console.err")"
@@ -80,8 +83,8 @@ if [ -n "$console" ]; then
   done < <(sed -n 's/^# console-output: //p' "$steps")
 else
   wine_env_start_display || { fail "no display"; kill "$sim"; exit 1; }
-  timeout "${limit:-120}" "$WINELOADER" "$win/src/ui/win32/tov-driver.exe" \
-    --program "$win/src/ui/win32/tov-upgrade.exe" --log "$out/driver.log" --shots "$out/shots" \
+  timeout "${limit:-120}" "$WINELOADER" "$program_dir/tov-driver.exe" \
+    --program "$program_dir/tov-upgrade.exe" --log "$out/driver.log" --shots "$out/shots" \
     "$steps" >"$out/driver.out" 2>&1
   status=$?
   [ $status -eq 0 ] || fail "driver status $status (see driver.log)"

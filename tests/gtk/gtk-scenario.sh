@@ -13,7 +13,7 @@ name=$1
 OUT=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 NATIVE=${TOV_GTK_BUILD:?}
-PROGRAM=${TOV_GTK_PROGRAM:-$NATIVE/tests/gtk/tov-upgrade-logged}
+PROGRAM=${TOV_GTK_PROGRAM:-$NATIVE/src/programs/tov-upgrade-gtk/tov-upgrade-logged}
 X_CLOSE=$NATIVE/tests/gtk/tov-x-close
 mkdir -p "$OUT"
 rm -f "$OUT"/*.log "$OUT"/*.out "$OUT"/sim.ready

@@ -12,7 +12,7 @@
 
 #include "platform/platform.h"
 #include "tftp/tftp_listener.h"
-#include "tftp/tftp_session.h"
+#include "tftp/tftp_transfer.h"
 #include "tftp_test_peer.h"
 #include "ui/dotted_address.h"
 

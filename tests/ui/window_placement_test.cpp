@@ -8,15 +8,15 @@
 namespace {
 
 TEST(WindowPlacement, CentresWithFloorHalving) {
-    EXPECT_EQ(centeredStart(1024, 0, 301), 361);
-    EXPECT_EQ(centeredStart(1024, 500, 801), 361); // only the size counts, not where it stands
-    EXPECT_EQ(centeredStart(1024, 0, 1025), -1);   // one pixel wider: -1, not 0
-    EXPECT_EQ(centeredStart(1024, 0, 1027), -2);
-    EXPECT_EQ(centeredStart(1024, 0, 1023), 0);
-    EXPECT_EQ(centeredStart(768, 0, 768), 0);
-    EXPECT_EQ(centeredStart(768, 10, 10), 384); // an empty window
+    EXPECT_EQ(centredStart(1024, 0, 301), 361);
+    EXPECT_EQ(centredStart(1024, 500, 801), 361); // only the size counts, not where it stands
+    EXPECT_EQ(centredStart(1024, 0, 1025), -1);   // one pixel wider: -1, not 0
+    EXPECT_EQ(centredStart(1024, 0, 1027), -2);
+    EXPECT_EQ(centredStart(1024, 0, 1023), 0);
+    EXPECT_EQ(centredStart(768, 0, 768), 0);
+    EXPECT_EQ(centredStart(768, 10, 10), 384); // an empty window
 
-    const WindowOrigin origin = centeredOrigin(1024, 768, -20, 30, 281, 231);
+    const WindowOrigin origin = centredOrigin(1024, 768, -20, 30, 281, 231);
     EXPECT_EQ(origin.x, 361);
     EXPECT_EQ(origin.y, 283);
 }
@@ -25,11 +25,11 @@ TEST(WindowPlacement, ExtremeRectanglesNeitherOverflowNorWrap) {
     constexpr int kMin = std::numeric_limits<int>::min();
     constexpr int kMax = std::numeric_limits<int>::max();
     // Width 2^32 - 1 does not fit an int; it is measured without overflow.
-    EXPECT_EQ(centeredStart(1024, kMin, kMax), -2147483136);
-    EXPECT_EQ(centeredStart(kMax, 0, 0), kMax / 2);
+    EXPECT_EQ(centredStart(1024, kMin, kMax), -2147483136);
+    EXPECT_EQ(centredStart(kMax, 0, 0), kMax / 2);
     // A rectangle with right < left (negative width) lands right of centre, as the formula says.
-    EXPECT_EQ(centeredStart(1024, 100, 0), 562);
-    EXPECT_EQ(centeredStart(kMax, kMax, kMin), kMax); // would be 3 * 2^30 - 1: clamped
+    EXPECT_EQ(centredStart(1024, 100, 0), 562);
+    EXPECT_EQ(centredStart(kMax, kMax, kMin), kMax); // would be 3 * 2^30 - 1: clamped
 }
 
 } // namespace

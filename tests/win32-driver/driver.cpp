@@ -16,7 +16,7 @@
 //   focus ID              the keyboard focus is in control ID (or inside it)
 //   centred               the current window stands in the middle of the screen
 //   range ID LOW HIGH     the progress bar ID has this range
-//   address A.B.C.D       puts the address into the IPv4 control 1000
+//   address A.B.C.D       puts the address into the IPv4 control IDC_ADDRESS_ENTRY
 //   pick ID INDEX         selects entry INDEX of the combo box ID
 //   type ID TEXT          sets the text of the edit control ID
 //   press ID              presses the button ID (a posted WM_COMMAND, as a click sends)
@@ -25,17 +25,21 @@
 //   close                 clicks the title bar's close box (SC_CLOSE)
 //   sleep MS              waits
 //   exit                  waits for the program to end and requires exit status 0
+// A control ID is a name from the program's resource.h (IDC_PASSWORD), or IDOK or IDCANCEL.
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "resource.h"
 
 namespace {
 
@@ -329,10 +333,23 @@ bool programRunning(const Driver& d) {
     return ::WaitForSingleObject(d.process.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-HWND control(Driver& d, const std::string& id) {
-    if (d.current == nullptr)
-        return nullptr;
-    return ::GetDlgItem(d.current, std::atoi(id.c_str()));
+// The ids the steps name controls by: the standard buttons and resource.h's IDC_ names (the
+// table is made from resource.h at configure time).
+struct ControlName {
+    const char* name;
+    int id;
+};
+constexpr ControlName kControlNames[] = {
+    {"IDOK", IDOK},
+    {"IDCANCEL", IDCANCEL},
+#include "control_names.inc"
+};
+
+std::optional<int> controlId(const std::string& name) {
+    for (const ControlName& entry : kControlNames)
+        if (name == entry.name)
+            return entry.id;
+    return std::nullopt;
 }
 
 // Splits "first rest of line" at the first blank.
@@ -342,10 +359,229 @@ void splitFirst(const std::string& text, std::string& first, std::string& rest) 
     rest = blank == std::string::npos ? std::string() : text.substr(blank + 1);
 }
 
+// Waits up to `limit` for a window of the program with this title (or title prefix), noting
+// every window meanwhile; nullptr when none came or the program ended first.
+HWND waitForWindow(Driver& d, const std::wstring& title, bool prefix, DWORD limit) {
+    const DWORD start = ::GetTickCount();
+    HWND found = nullptr;
+    while (::GetTickCount() - start < limit) {
+        noteWindows(d);
+        found = findWindow(d, title, prefix);
+        if (found != nullptr || !programRunning(d))
+            break;
+        ::Sleep(50);
+    }
+    return found;
+}
+
+bool expectAbsent(Driver& d, const std::string& title, DWORD limit) {
+    HWND found = waitForWindow(d, widen(title), false, limit);
+    if (found == nullptr)
+        return true;
+    logWindow(d, found);
+    say(d, "FAIL: a window appeared that should not: %s", title);
+    return false;
+}
+
+// The window becomes the current one, logged and photographed.
+bool expectWindow(Driver& d, const std::string& title, bool prefix, DWORD limit) {
+    HWND found = waitForWindow(d, widen(title), prefix, limit);
+    if (found == nullptr) {
+        say(d,
+            programRunning(d) ? "FAIL: no window \"%s\" in time"
+                              : "FAIL: the program ended before \"%s\" appeared",
+            title);
+        if (programRunning(d))
+            logAllWindows(d);
+        return false;
+    }
+    d.current = found;
+    d.currentTitle = windowText(found);
+    ::Sleep(100); // let the dialog finish its own start
+    logWindow(d, found);
+    saveScreenshot(d, found, d.currentTitle);
+    return true;
+}
+
+bool expectGone(Driver& d, DWORD limit) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < limit) {
+        if (!::IsWindow(d.current) || !::IsWindowVisible(d.current))
+            return true;
+        noteWindows(d);
+        ::Sleep(50);
+    }
+    say(d, "FAIL: window still open: %s", narrow(d.currentTitle));
+    return false;
+}
+
+bool expectExit(Driver& d, DWORD limit) {
+    if (!waitForExit(d, limit)) {
+        say(d, "FAIL: the program is still running");
+        logAllWindows(d);
+        return false;
+    }
+    DWORD status = 1;
+    ::GetExitCodeProcess(d.process.hProcess, &status);
+    say(d, "exit status: %s", std::to_string(status));
+    return status == 0;
+}
+
+bool checkCentred(Driver& d) {
+    RECT rect;
+    ::GetWindowRect(d.current, &rect);
+    const int x = (::GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left)) >> 1;
+    const int y = (::GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top)) >> 1;
+    if (rect.left == x && rect.top == y)
+        return true;
+    say(d, "FAIL: window at %s, centred would be %s",
+        std::to_string(rect.left) + "," + std::to_string(rect.top),
+        std::to_string(x) + "," + std::to_string(y));
+    return false;
+}
+
+bool pressKey(Driver& d, const std::string& key) {
+    const WPARAM code = key == "escape" ? VK_ESCAPE : VK_RETURN;
+    ::PostMessageW(d.current, WM_KEYDOWN, code, 1);
+    ::PostMessageW(d.current, WM_KEYUP, code, 0xC0000001);
+    return true;
+}
+
+bool enterAddress(Driver& d, const std::string& address) {
+    unsigned a = 0, b = 0, c = 0, e = 0;
+    if (std::sscanf(address.c_str(), "%u.%u.%u.%u", &a, &b, &c, &e) != 4)
+        return false;
+    HWND entry = ::GetDlgItem(d.current, IDC_ADDRESS_ENTRY);
+    ::SendMessageW(entry, IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, e));
+    return true;
+}
+
+// A step on one control of the current window: the control, its id and name, and the rest of
+// the step after the name.
+struct ControlStep {
+    HWND target;
+    int id;
+    std::string name;
+    std::string rest;
+};
+
+bool pressButton(Driver& d, const ControlStep& step) {
+    ::PostMessageW(d.current, WM_COMMAND, MAKEWPARAM(step.id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(step.target));
+    return true;
+}
+
+bool checkFocus(Driver& d, const ControlStep& step) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(d.current, nullptr), &info);
+    if (info.hwndFocus == step.target || ::IsChild(step.target, info.hwndFocus))
+        return true;
+    say(d, "FAIL: the focus is in control %s, expected %s",
+        std::to_string(info.hwndFocus ? ::GetDlgCtrlID(info.hwndFocus) : 0), step.name);
+    return false;
+}
+
+bool checkRange(Driver& d, const ControlStep& step) {
+    const auto low = static_cast<int>(::SendMessageW(step.target, PBM_GETRANGE, TRUE, 0));
+    const auto high = static_cast<int>(::SendMessageW(step.target, PBM_GETRANGE, FALSE, 0));
+    const std::string actual = std::to_string(low) + " " + std::to_string(high);
+    if (actual == step.rest)
+        return true;
+    say(d, "FAIL: progress range %s, expected %s", actual, step.rest);
+    return false;
+}
+
+bool clickControl(Driver&, const ControlStep& step) {
+    RECT rect;
+    ::GetClientRect(step.target, &rect);
+    const LPARAM middle = MAKELPARAM(rect.right / 2, rect.bottom / 2);
+    ::PostMessageW(step.target, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+    ::PostMessageW(step.target, WM_LBUTTONUP, 0, middle);
+    return true;
+}
+
+bool typeText(Driver&, const ControlStep& step) {
+    const std::wstring text = widen(unescaped(step.rest));
+    DWORD_PTR ignored;
+    ::SendMessageTimeoutW(step.target, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                          SMTO_ABORTIFHUNG, 2000, &ignored);
+    return true;
+}
+
+bool pickEntry(Driver&, const ControlStep& step) {
+    ::SendMessageW(step.target, CB_SETCURSEL, std::atoi(step.rest.c_str()), 0);
+    return true;
+}
+
+bool checkText(Driver& d, const ControlStep& step) {
+    const std::string actual = narrow(windowText(step.target));
+    if (actual == unescaped(step.rest))
+        return true;
+    say(d, "FAIL: control reads \"%s\", expected \"%s\"", escaped(actual), step.rest);
+    return false;
+}
+
+bool checkCount(Driver& d, const ControlStep& step) {
+    const int count = comboCount(step.target);
+    if (count == std::atoi(step.rest.c_str()))
+        return true;
+    say(d, "FAIL: combo box holds %s entries, expected %s", std::to_string(count), step.rest);
+    return false;
+}
+
+bool checkItem(Driver& d, const ControlStep& step) {
+    std::string index, expected;
+    splitFirst(step.rest, index, expected);
+    const std::string actual = narrow(comboItem(step.target, std::atoi(index.c_str())));
+    if (actual == expected)
+        return true;
+    say(d, "FAIL: entry reads \"%s\", expected \"%s\"", actual, expected);
+    return false;
+}
+
+struct ControlCommand {
+    const char* command;
+    bool (*run)(Driver&, const ControlStep&);
+};
+constexpr ControlCommand kControlCommands[] = {
+    {"press", pressButton},  {"focus", checkFocus}, {"range", checkRange},
+    {"click", clickControl}, {"type", typeText},    {"pick", pickEntry},
+    {"text", checkText},     {"count", checkCount}, {"item", checkItem},
+};
+
+// A step that names a control of the current window: "COMMAND ID [REST]".
+bool runControlStep(Driver& d, const std::string& command, const std::string& argument,
+                    const std::string& step) {
+    const ControlCommand* found = nullptr;
+    for (const ControlCommand& entry : kControlCommands)
+        if (command == entry.command)
+            found = &entry;
+    if (found == nullptr) {
+        say(d, "FAIL: unknown step: %s", step);
+        return false;
+    }
+    ControlStep control{};
+    splitFirst(argument, control.name, control.rest);
+    const std::optional<int> id = controlId(control.name);
+    if (!id) {
+        say(d, "FAIL: no control named %s in resource.h", control.name);
+        return false;
+    }
+    control.id = *id;
+    control.target = ::GetDlgItem(d.current, control.id);
+    if (control.target == nullptr) {
+        say(d, "FAIL: no control %s", control.name);
+        return false;
+    }
+    return found->run(d, control);
+}
+
 bool runStep(Driver& d, const std::string& step) {
     std::string command, argument;
     splitFirst(step, command, argument);
     say(d, "step: %s", step);
+    // A time limit holds for the next step only.
     const DWORD limit = d.timeout;
     d.timeout = kDefaultTimeout;
 
@@ -357,63 +593,16 @@ bool runStep(Driver& d, const std::string& step) {
         ::Sleep(static_cast<DWORD>(std::strtoul(argument.c_str(), nullptr, 10)));
         return true;
     }
-    if (command == "expect" || command == "expect-prefix" || command == "absent") {
-        const std::wstring title = widen(argument);
-        const DWORD start = ::GetTickCount();
-        HWND found = nullptr;
-        while (::GetTickCount() - start < limit) {
-            noteWindows(d);
-            found = findWindow(d, title, command == "expect-prefix");
-            if (found != nullptr || !programRunning(d))
-                break;
-            ::Sleep(50);
-        }
-        if (command == "absent") {
-            if (found == nullptr)
-                return true;
-            logWindow(d, found);
-            say(d, "FAIL: a window appeared that should not: %s", argument);
-            return false;
-        }
-        if (found == nullptr) {
-            say(d,
-                programRunning(d) ? "FAIL: no window \"%s\" in time"
-                                  : "FAIL: the program ended before \"%s\" appeared",
-                argument);
-            if (programRunning(d))
-                logAllWindows(d);
-            return false;
-        }
-        d.current = found;
-        d.currentTitle = windowText(found);
-        ::Sleep(100); // let the dialog finish its own start
-        logWindow(d, found);
-        saveScreenshot(d, found, d.currentTitle);
-        return true;
-    }
-    if (command == "gone") {
-        const DWORD start = ::GetTickCount();
-        while (::GetTickCount() - start < limit) {
-            if (!::IsWindow(d.current) || !::IsWindowVisible(d.current))
-                return true;
-            noteWindows(d);
-            ::Sleep(50);
-        }
-        say(d, "FAIL: window still open: %s", narrow(d.currentTitle));
-        return false;
-    }
-    if (command == "exit") {
-        if (!waitForExit(d, limit)) {
-            say(d, "FAIL: the program is still running");
-            logAllWindows(d);
-            return false;
-        }
-        DWORD status = 1;
-        ::GetExitCodeProcess(d.process.hProcess, &status);
-        say(d, "exit status: %s", std::to_string(status));
-        return status == 0;
-    }
+    if (command == "expect" || command == "expect-prefix")
+        return expectWindow(d, argument, command == "expect-prefix", limit);
+    if (command == "absent")
+        return expectAbsent(d, argument, limit);
+    if (command == "gone")
+        return expectGone(d, limit);
+    if (command == "exit")
+        return expectExit(d, limit);
 
+    // The rest act on the current window.
     if (d.current == nullptr || !::IsWindow(d.current)) {
         say(d, "FAIL: no current window for: %s", step);
         return false;
@@ -422,108 +611,13 @@ bool runStep(Driver& d, const std::string& step) {
         ::PostMessageW(d.current, WM_SYSCOMMAND, SC_CLOSE, 0);
         return true;
     }
-    if (command == "centred") {
-        RECT rect;
-        ::GetWindowRect(d.current, &rect);
-        const int x = (::GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left)) >> 1;
-        const int y = (::GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top)) >> 1;
-        if (rect.left == x && rect.top == y)
-            return true;
-        say(d, "FAIL: window at %s, centred would be %s",
-            std::to_string(rect.left) + "," + std::to_string(rect.top),
-            std::to_string(x) + "," + std::to_string(y));
-        return false;
-    }
-    if (command == "key") {
-        const WPARAM key = argument == "escape" ? VK_ESCAPE : VK_RETURN;
-        ::PostMessageW(d.current, WM_KEYDOWN, key, 1);
-        ::PostMessageW(d.current, WM_KEYUP, key, 0xC0000001);
-        return true;
-    }
-
-    std::string id, rest;
-    splitFirst(argument, id, rest);
-    if (command == "address") {
-        unsigned a = 0, b = 0, c = 0, e = 0;
-        if (std::sscanf(argument.c_str(), "%u.%u.%u.%u", &a, &b, &c, &e) != 4)
-            return false;
-        HWND entry = ::GetDlgItem(d.current, 1000);
-        ::SendMessageW(entry, IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, e));
-        return true;
-    }
-    HWND target = control(d, id);
-    if (target == nullptr) {
-        say(d, "FAIL: no control %s", id);
-        return false;
-    }
-    if (command == "press") {
-        ::PostMessageW(d.current, WM_COMMAND, MAKEWPARAM(std::atoi(id.c_str()), BN_CLICKED),
-                       reinterpret_cast<LPARAM>(target));
-        return true;
-    }
-    if (command == "focus") {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        ::GetGUIThreadInfo(::GetWindowThreadProcessId(d.current, nullptr), &info);
-        if (info.hwndFocus == target || ::IsChild(target, info.hwndFocus))
-            return true;
-        say(d, "FAIL: the focus is in control %s, expected %s",
-            std::to_string(info.hwndFocus ? ::GetDlgCtrlID(info.hwndFocus) : 0), id);
-        return false;
-    }
-    if (command == "range") {
-        const auto low = static_cast<int>(::SendMessageW(target, PBM_GETRANGE, TRUE, 0));
-        const auto high = static_cast<int>(::SendMessageW(target, PBM_GETRANGE, FALSE, 0));
-        const std::string actual = std::to_string(low) + " " + std::to_string(high);
-        if (actual == rest)
-            return true;
-        say(d, "FAIL: progress range %s, expected %s", actual, rest);
-        return false;
-    }
-    if (command == "click") {
-        RECT rect;
-        ::GetClientRect(target, &rect);
-        const LPARAM middle = MAKELPARAM(rect.right / 2, rect.bottom / 2);
-        ::PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, middle);
-        ::PostMessageW(target, WM_LBUTTONUP, 0, middle);
-        return true;
-    }
-    if (command == "type") {
-        const std::wstring text = widen(unescaped(rest));
-        DWORD_PTR ignored;
-        ::SendMessageTimeoutW(target, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                              SMTO_ABORTIFHUNG, 2000, &ignored);
-        return true;
-    }
-    if (command == "pick") {
-        ::SendMessageW(target, CB_SETCURSEL, std::atoi(rest.c_str()), 0);
-        return true;
-    }
-    if (command == "text") {
-        const std::string actual = narrow(windowText(target));
-        if (actual == unescaped(rest))
-            return true;
-        say(d, "FAIL: control reads \"%s\", expected \"%s\"", escaped(actual), rest);
-        return false;
-    }
-    if (command == "count") {
-        const int count = comboCount(target);
-        if (count == std::atoi(rest.c_str()))
-            return true;
-        say(d, "FAIL: combo box holds %s entries, expected %s", std::to_string(count), rest);
-        return false;
-    }
-    if (command == "item") {
-        std::string index, expected;
-        splitFirst(rest, index, expected);
-        const std::string actual = narrow(comboItem(target, std::atoi(index.c_str())));
-        if (actual == expected)
-            return true;
-        say(d, "FAIL: entry reads \"%s\", expected \"%s\"", actual, expected);
-        return false;
-    }
-    say(d, "FAIL: unknown step: %s", step);
-    return false;
+    if (command == "centred")
+        return checkCentred(d);
+    if (command == "key")
+        return pressKey(d, argument);
+    if (command == "address")
+        return enterAddress(d, argument);
+    return runControlStep(d, command, argument, step);
 }
 
 bool startProgram(Driver& d) {

@@ -160,6 +160,6 @@ void centreWindow(GtkWidget* window) {
     int width = 0;
     int height = 0;
     gtk_window_get_size(GTK_WINDOW(window), &width, &height);
-    const WindowOrigin origin = centeredOrigin(screen.width, screen.height, 0, 0, width, height);
+    const WindowOrigin origin = centredOrigin(screen.width, screen.height, 0, 0, width, height);
     gtk_window_move(GTK_WINDOW(window), screen.x + origin.x, screen.y + origin.y);
 }

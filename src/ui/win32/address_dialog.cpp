@@ -46,7 +46,7 @@ INT_PTR CALLBACK addressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         ::SetDlgItemTextA(dialog, IDC_ADDRESS_HELP, kAddressHelpText);
         ::SetDlgItemTextA(dialog, IDC_IMAGE_VERSION, versionLabel(view.imageVersion).data());
         ::SetFocus(::GetDlgItem(dialog, IDC_ADDRESS_ENTRY));
-        centerWindow(dialog);
+        centreWindow(dialog);
         return FALSE; // keep the focus in the address entry
     }
     case WM_COMMAND:

@@ -16,7 +16,7 @@ INT_PTR CALLBACK confirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         ::SetDlgItemTextA(dialog, IDC_SOFTWARE_VERSION, device.softwareVersion);
         ::SetDlgItemTextA(dialog, IDC_HARDWARE_VERSION, device.hardwareVersion);
         ::SetDlgItemTextA(dialog, IDC_PRODUCT_NAME, device.productName);
-        centerWindow(dialog);
+        centreWindow(dialog);
         return TRUE; // focus to the first tab stop, "Upgrade"
     }
     case WM_COMMAND:

@@ -6,7 +6,7 @@
 #include "ui/ui.h"
 
 // Moves a top-level window to the middle of the primary screen, size kept, top of the Z order.
-void centerWindow(HWND window);
+void centreWindow(HWND window);
 
 // The command id of a WM_COMMAND: the low 16 bits of wParam; the notification code is ignored.
 inline int commandId(WPARAM wParam) {

@@ -11,7 +11,7 @@ INT_PTR CALLBACK noticeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         ::SetDlgItemTextA(dialog, IDC_NOTICE_TEXT, kOpeningWarningText);
         // The user must choose Continue on purpose; Enter cancels.
         ::SetFocus(::GetDlgItem(dialog, kCancelId));
-        centerWindow(dialog);
+        centreWindow(dialog);
         return FALSE; // keep the focus we set
     case WM_COMMAND:
         return endModalOnCommand(dialog, wParam);

@@ -27,7 +27,7 @@ INT_PTR CALLBACK passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         // "admin" every time, whatever was typed before; the password starts empty.
         ::SetDlgItemTextA(dialog, IDC_USER_NAME, "admin");
         ::SetFocus(::GetDlgItem(dialog, IDC_PASSWORD));
-        centerWindow(dialog);
+        centreWindow(dialog);
         return FALSE; // keep the focus in the password field
     case WM_COMMAND:
         switch (commandId(wParam)) {

@@ -14,7 +14,7 @@ void startProgressWindow(HWND dialog, LPARAM lParam) {
     auto* state = rememberDialogData<ProgressWindowState>(dialog, lParam);
     state->window = dialog;
     ::SetWindowTextA(dialog, state->title);
-    centerWindow(dialog);
+    centreWindow(dialog);
 }
 
 INT_PTR markCancel(HWND dialog, WPARAM wParam) {

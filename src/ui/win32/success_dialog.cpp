@@ -11,7 +11,7 @@ INT_PTR CALLBACK successDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         ::SetWindowTextA(dialog, successTitle(data.deviceAddressText).data());
         ::SetDlgItemTextA(dialog, IDC_MESSAGE, kSuccessText);
         ::SetDlgItemTextA(dialog, IDC_SOFTWARE_VERSION, data.softwareVersion);
-        centerWindow(dialog);
+        centreWindow(dialog);
         return TRUE; // focus to "OK"
     }
     case WM_COMMAND:

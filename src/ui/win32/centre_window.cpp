@@ -3,13 +3,13 @@
 
 #include "ui/window_placement.h"
 
-void centerWindow(HWND window) {
+void centreWindow(HWND window) {
     RECT rect;
     if (!::GetWindowRect(window, &rect))
         return; // leave it where it is
     const WindowOrigin origin =
-        centeredOrigin(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), rect.left,
-                       rect.top, rect.right, rect.bottom);
+        centredOrigin(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), rect.left,
+                      rect.top, rect.right, rect.bottom);
     // HWND_TOP with SWP_NOSIZE alone: the dialog comes to the front as it is centred.
     ::SetWindowPos(window, HWND_TOP, origin.x, origin.y, 0, 0, SWP_NOSIZE);
 }
