@@ -25,6 +25,8 @@ struct Attempt {
     DeviceInfo deviceInfo;
     std::array<char, kResponseBufferSize> buffer;
     HttpResult result;
+
+    ~Attempt() { wipeText(digest.password); }
 };
 
 // One exchange with the device at a time, whichever thread calls: the device serves one
@@ -120,11 +122,13 @@ RequestStatus statusOf(HttpOutcome outcome) {
 // The credentials the next attempt sends; on Cancel the earlier ones stay.
 bool askForPassword(DigestChallenge& digest) {
     Credentials credentials{};
-    if (!runPasswordDialog(credentials))
-        return false;
-    copyText(digest.userName, textIn(credentials.userName));
-    copyText(digest.password, textIn(credentials.password));
-    return true;
+    const bool given = runPasswordDialog(credentials);
+    if (given) {
+        copyText(digest.userName, textIn(credentials.userName));
+        copyText(digest.password, textIn(credentials.password));
+    }
+    wipeText(credentials.password);
+    return given;
 }
 
 } // namespace

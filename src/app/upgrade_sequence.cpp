@@ -172,8 +172,19 @@ UpgradePath formatUpgradePath(std::uint32_t localAddress, std::uint16_t tftpPort
     return path;
 }
 
+namespace {
+
+// The password stays in the run's Digest state only as long as the run.
+struct RunState {
+    UpgradeContext ctx{};
+    ~RunState() { wipeText(ctx.digest.password); }
+};
+
+} // namespace
+
 int runUpgrade(void* instance) {
-    UpgradeContext ctx{}; // this run's state, handed to each step
+    RunState run; // this run's state, handed to each step
+    UpgradeContext& ctx = run.ctx;
     ctx.instance = instance;
     if (const auto failure = initEnvironment(ctx))
         return endWith(*failure);

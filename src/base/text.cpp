@@ -54,3 +54,15 @@ AddressText addressText(std::uint32_t address) {
                address & 0xff);
     return text;
 }
+
+void wipeText(std::span<char> secret) {
+    volatile char* bytes = secret.data();
+    for (std::size_t i = 0; i < secret.size(); ++i)
+        bytes[i] = 0;
+}
+
+void wipeText(std::string& secret) {
+    secret.resize(secret.capacity()); // the whole buffer, beyond the text too
+    wipeText(std::span<char>(secret.data(), secret.size()));
+    secret.clear();
+}

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 // Formats into dest, always terminated, never past its end; returns the characters written.
@@ -20,6 +21,10 @@ std::size_t copyText(std::span<char> dest, std::string_view text);
 
 // The text in a zero-terminated buffer, never reading past the buffer's end.
 std::string_view textIn(std::span<const char> buffer);
+
+// Overwrites a secret with zeros in a way the compiler keeps; the string is emptied after.
+void wipeText(std::span<char> secret);
+void wipeText(std::string& secret);
 
 // Equal apart from ASCII letter case.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);

@@ -35,6 +35,14 @@ std::string passwordFile(const std::string& password, mode_t mode) {
     return path;
 }
 
+// A FIFO nobody writes to: opening it for reading the usual way would wait for a writer.
+std::string fifo() {
+    const std::string path = "/tmp/tov-cli-password-fifo";
+    ::unlink(path.c_str());
+    ::mkfifo(path.c_str(), 0600);
+    return path;
+}
+
 void expectImageStored(const Outcome& o) {
     EXPECT_TRUE(o.stored && o.storedImage == carriedImage()) << "the device holds no whole image";
 }
@@ -154,6 +162,11 @@ TEST(Cli, EachFailureSaysWhatInItsStatus) {
         {"a password file others can read",
          cli({"--yes", "--password-file", passwordFile("secret", 0644), "127.0.0.2"}), 2,
          "can be read by others"},
+        {"a password file its group can read",
+         cli({"--yes", "--password-file", passwordFile("secret", 0640), "127.0.0.2"}), 2,
+         "can be read by others"},
+        {"a FIFO as the password file", cli({"--yes", "--password-file", fifo(), "127.0.0.2"}), 2,
+         "is not a regular file"},
         {"nobody at the address", noDevice, 3, "Upgrade Failed: Can't connect to TOV"},
         {"a refused password",
          cli({"--yes", "--password-file", passwordFile("wrong", 0600), "127.0.0.2"},
@@ -171,6 +184,9 @@ TEST(Cli, EachFailureSaysWhatInItsStatus) {
         EXPECT_NE(o.errorOutput.find(c.message), std::string::npos) << o.errorOutput;
         if (c.status != 1) {
             EXPECT_FALSE(o.stored);
+        }
+        if (c.status == 2) {
+            EXPECT_TRUE(o.deviceEvents("http_request").empty()) << "refused before any request";
         }
     }
 }
@@ -199,6 +215,84 @@ TEST(Cli, SaysWhatAUserAbortReallyWas) {
     expectImageStored(o);
     EXPECT_EQ(o.deviceEvents("http_request", {"/admin/advanced"}).size(), 1u)
         << "the version after the restart was never asked for";
+}
+
+TEST(Cli, DeviceTextsReachTheTerminalInert) {
+    // Escape sequences that would retitle and clear the terminal, a carriage return and an erase
+    // that would forge a line, a quote, DEL, and two high bytes of code page 1252.
+    const std::string hostile = "TOV\x1b]0;owned\x07\x1b[2J\"q\"\r\x1b[2KUpgrade successful"
+                                "\x7f\x9b\xe9";
+    const std::string page = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n"
+                             "<td>Product Name:</td><td>" +
+                             hostile + "</td><td>Software Version:</td><td>2.0.9</td>";
+    for (const bool json : {false, true}) {
+        SCOPED_TRACE(json ? "--json" : "on a terminal's output");
+        Scenario s = json ? cli({"--json", "127.0.0.2"}) : cli({"127.0.0.2"});
+        s.startSim = false;
+        s.ownDeviceAnswers = {page};
+        const Outcome o = runScenario(s);
+        EXPECT_EQ(o.exitStatus, 5); // nobody to confirm: nothing more is sent
+        if (json) {
+            EXPECT_NE(o.output.find("\"product_name\":\"TOV\\u001b]0;owned\\u0007\\u001b[2J"
+                                    "\\\"q\\\"\\u000d\\u001b[2KUpgrade successful"
+                                    "\\u007f\\u203a\\u00e9\""),
+                      std::string::npos)
+                << o.output;
+            continue;
+        }
+        EXPECT_NE(o.output.find("  Product Name:      TOV?]0;owned??[2J\"q\"??[2KUpgrade "
+                                "successful?\xe2\x80\xba\xc3\xa9\n"),
+                  std::string::npos)
+            << o.output;
+        for (const char c : o.output + o.errorOutput) {
+            const auto byte = static_cast<unsigned char>(c);
+            EXPECT_TRUE(byte == '\n' || (byte >= 0x20 && byte != 0x7f)) << "byte " << int{byte};
+        }
+    }
+}
+
+TEST(Cli, WaitingForItsPasswordTheProgramIsNotDumpable) {
+    // As a normal user, reading its password from a pipe that stays open: the kernel gives a
+    // process that cannot be dumped /proc files owned by root instead of by its user.
+    Scenario s = cli({});
+    s.command = {"/bin/sh", "-c",
+                 std::string("sleep 3 | setpriv --reuid=65534 --regid=65534 --clear-groups ") +
+                     TOV_CLI_PATH +
+                     " --password-stdin 127.0.0.2 & sleep 1; stat -c %u /proc/$!/status; kill $!"};
+    const Outcome o = runScenario(s);
+    EXPECT_EQ(o.output, "0\n") << o.errorOutput;
+    EXPECT_TRUE(o.deviceEvents("http_request").empty());
+}
+
+TEST(Cli, TerminatedAtThePasswordPromptTheTerminalEchoesAgain) {
+    // The program on a terminal of its own (a pseudo-terminal), ended by SIGTERM while it waits
+    // for the password with echo off; the terminal is asked afterwards whether it echoes.
+    const std::string script = R"(
+import os, pty, signal, sys, termios, time
+master, slave = os.openpty()
+pid = os.fork()
+if pid == 0:
+    os.setsid()
+    import fcntl
+    fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+    for fd in (0, 1, 2):
+        os.dup2(slave, fd)
+    os.execv(sys.argv[1], [sys.argv[1], "--yes", "127.0.0.2"])
+seen = b""
+deadline = time.time() + 20
+while b"password" not in seen and time.time() < deadline:
+    seen += os.read(master, 4096)
+echo_off = not termios.tcgetattr(slave)[3] & termios.ECHO
+os.kill(pid, signal.SIGTERM)
+os.waitpid(pid, 0)
+print("prompt" if b"password" in seen else "no prompt", echo_off,
+      bool(termios.tcgetattr(slave)[3] & termios.ECHO))
+)";
+    Scenario s = cli({}, {"--password", "secret"});
+    s.command = {"/usr/bin/python3", "-c", script, TOV_CLI_PATH};
+    const Outcome o = runScenario(s);
+    EXPECT_EQ(o.output, "prompt True True\n") << o.errorOutput;
+    EXPECT_FALSE(o.stored);
 }
 
 TEST(Cli, JsonLinesForScripts) {

@@ -1,12 +1,12 @@
 // tov-upgrade-cli: the upgrade from a terminal or a script, with an exit status that says how it
 // went.
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
 
 #include "app/upgrade_sequence.h"
+#include "base/text.h"
 #include "cli_options.h"
 #include "cli_session.h"
 #include "platform/platform.h"
@@ -17,8 +17,11 @@ namespace {
 // One line (without its line end) from standard input; none at its end.
 std::optional<std::string> readStandardInputLine() {
     std::string line;
-    if (!std::getline(std::cin, line))
+    line.reserve(1024); // a password that fits is never copied while it is read
+    if (!std::getline(std::cin, line)) {
+        wipeText(line);
         return std::nullopt;
+    }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     return line;
@@ -28,24 +31,22 @@ std::optional<std::string> readStandardInputLine() {
 bool loadPassword(CliSession& session) {
     const CliOptions& options = session.options;
     if (options.passwordFile) {
-        if (readableByOthers(*options.passwordFile)) {
-            std::fprintf(stderr,
-                         "tov-upgrade-cli: %s can be read by others; refusing it (chmod o-r)\n",
-                         options.passwordFile->c_str());
+        PasswordFile file = readPasswordFile(*options.passwordFile);
+        switch (file.status) {
+        case PasswordFile::Status::refused:
+            std::fprintf(stderr, "tov-upgrade-cli: %s %s\n", options.passwordFile->c_str(),
+                         file.reason.c_str());
             session.exitStatus = kExitUsage;
             return false;
-        }
-        std::ifstream file(*options.passwordFile);
-        std::string line;
-        if (!file || !std::getline(file, line)) {
+        case PasswordFile::Status::unreadable:
             std::fprintf(stderr, "tov-upgrade-cli: cannot read a password from %s\n",
                          options.passwordFile->c_str());
             session.exitStatus = kExitAuthentication;
             return false;
+        case PasswordFile::Status::read:
+            break;
         }
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        session.password = line;
+        session.password = std::move(file.password);
     } else if (options.passwordStdin) {
         session.password = readStandardInputLine();
         if (!session.password) {
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
     }
     CliSession& session = cliSession();
     session.options = *parsed.options;
+    protectSecrets(); // before any password is read
     if (!loadPassword(session))
         return session.exitStatus;
     watchInterrupts(kExitCancelled);

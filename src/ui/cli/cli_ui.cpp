@@ -11,6 +11,7 @@
 #include "json_line.h"
 #include "platform/platform.h"
 #include "terminal.h"
+#include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
@@ -32,12 +33,13 @@ void closeProgressLine() {
     progressLineOpen = false;
 }
 
+// Every line goes out inert: the device's values are in many of them.
 void say(const std::string& line) {
     if (mode() != OutputMode::human)
         return;
     std::lock_guard lock(outputMutex);
     closeProgressLine();
-    std::fputs((line + "\n").c_str(), stdout);
+    std::fputs((terminalText(line) + "\n").c_str(), stdout);
     std::fflush(stdout);
 }
 
@@ -131,7 +133,7 @@ void showErrorBox(const UpgradeFailure& failure) {
     std::lock_guard lock(outputMutex);
     closeProgressLine();
     std::fflush(stdout);
-    std::fprintf(stderr, "tov-upgrade-cli: %s\n", words.c_str());
+    std::fprintf(stderr, "tov-upgrade-cli: %s\n", terminalText(words).c_str());
     std::fflush(stderr);
 }
 
@@ -204,8 +206,11 @@ bool runPasswordDialog(Credentials& credentials) {
     std::optional<std::string> password;
     if (session.options.passwordFile || session.options.passwordStdin) {
         // The one password given; asked again, the device has refused it.
-        if (asked == 1)
-            password = session.password;
+        if (asked == 1 && session.password) {
+            password = *session.password;
+            wipeText(*session.password);
+            session.password.reset();
+        }
     } else if (asked <= 3) {
         const std::string prompt = std::string(asked == 1 ? "" : "The TOV refused the password. ") +
                                    "Administrator password for the TOV at " +
@@ -215,6 +220,7 @@ bool runPasswordDialog(Credentials& credentials) {
     if (!password)
         return false;
     storeCredentials("admin", *password, credentials);
+    wipeText(*password);
     return true;
 }
 

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "ui/ansi_text.h"
+
 JsonLine::JsonLine(std::string_view step) : text_("{\"step\":" + jsonString(step)) {}
 
 void JsonLine::key(std::string_view name) {
@@ -31,9 +33,11 @@ std::string jsonString(std::string_view value) {
             out += '\\';
             out += c;
         } else if (byte < 0x20 || byte >= 0x7f) {
-            // The device's texts are 8-bit (code page 1252); each byte stands for itself.
+            // The device's texts are 8-bit: each byte is the character code page 1252 gives it,
+            // as the Windows and GTK programs show it (all of them within the basic plane).
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            std::snprintf(escaped, sizeof escaped, "\\u%04x",
+                          static_cast<unsigned>(ansiCharacter(byte)));
             out += escaped;
         } else {
             out += c;

@@ -10,14 +10,24 @@ bool outputIsTerminal();
 
 // Reads one line (without its line end) from the controlling terminal, after showing `prompt`
 // on it; none when there is no terminal, or on Ctrl-C or end of input.
+// A SIGTERM or SIGHUP while echo is off turns it back on before the program ends.
 std::optional<std::string> askTerminal(const char* prompt, bool echo);
 
-
+// Keeps secrets out of core dumps and from other processes of the user (Linux: not dumpable, no
+// core file). Called before any password is read.
+void protectSecrets();
 
 // From now on the first Ctrl-C (SIGINT, or the console's Ctrl-C or Ctrl-Break) only marks an
 // interruption; a second one ends the program at once with `secondStatus`.
 void watchInterrupts(int secondStatus);
 bool interrupted();
 
-// Whether users other than the file's owner may read it (a password file must not be).
-bool readableByOthers(const std::string& path);
+// The first line of a password file. Refused (without blocking, whatever the path names) unless
+// it is a regular file that only its owner may read (Linux: no group or other read bit; Windows
+// guards files with access lists).
+struct PasswordFile {
+    enum class Status { read, refused, unreadable } status;
+    std::string password; // when read
+    std::string reason;   // when refused: what is wrong with it
+};
+PasswordFile readPasswordFile(const std::string& path);

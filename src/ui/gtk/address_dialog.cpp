@@ -2,9 +2,9 @@
 #include <array>
 #include <cstring>
 
-#include "ansi_text.h"
 #include "dialog_parts.h"
 #include "modal_dialog.h"
+#include "ui/ansi_text.h"
 #include "ui/dialog_logic.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"

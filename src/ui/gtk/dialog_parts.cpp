@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "ansi_text.h"
 #include "program_icon_svg.h"
+#include "ui/ansi_text.h"
 #include "ui/window_placement.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The error box, the one way a failure is reported; shown from whichever thread met it.
-#include "ansi_text.h"
 #include "dialog_parts.h"
 #include "modal_dialog.h"
+#include "ui/ansi_text.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
 

@@ -6,9 +6,9 @@
 #include <mutex>
 #include <string>
 
-#include "ansi_text.h"
 #include "dialog_parts.h"
 #include "gui_thread.h"
+#include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
 #include "ui/ui.h"

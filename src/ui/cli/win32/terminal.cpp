@@ -2,6 +2,8 @@
 // password, the console's control handler for Ctrl-C.
 #include "terminal.h"
 
+#include "base/text.h"
+
 #include <windows.h>
 
 #include <io.h>
@@ -9,6 +11,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -72,8 +76,6 @@ std::optional<std::string> askTerminal(const char* prompt, bool echo) {
     return line;
 }
 
-
-
 void watchInterrupts(int secondStatus) {
     secondInterruptStatus = secondStatus;
     ::SetConsoleCtrlHandler(onControl, TRUE);
@@ -83,8 +85,25 @@ bool interrupted() {
     return interruptSeen.load();
 }
 
+// Core dumps are not written for console programs unless the user set that up.
+void protectSecrets() {}
+
 // Windows guards files with access lists rather than mode bits; a user's own folders are
 // private to the user already.
-bool readableByOthers(const std::string&) {
-    return false;
+PasswordFile readPasswordFile(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return {error ? PasswordFile::Status::unreadable : PasswordFile::Status::refused,
+                {},
+                "is not a regular file"};
+    std::ifstream file(path, std::ios::binary);
+    PasswordFile result{PasswordFile::Status::read, {}, {}};
+    result.password.reserve(1024);
+    if (!file || !std::getline(file, result.password)) {
+        wipeText(result.password);
+        return {PasswordFile::Status::unreadable, {}, {}};
+    }
+    if (!result.password.empty() && result.password.back() == '\r')
+        result.password.pop_back();
+    return result;
 }

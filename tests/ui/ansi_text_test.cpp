@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ansi_text.h"
+#include "ui/ansi_text.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Code page 1252 to and from UTF-8.
-#include "ansi_text.h"
+#include "ui/ansi_text.h"
 
 #include <array>
 #include <cstdint>
@@ -12,14 +12,6 @@ constexpr std::array<char32_t, 32> kHighControls = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-char32_t unicodeOf(unsigned char byte) {
-    if (byte >= 0x80 && byte < 0xA0) {
-        const char32_t c = kHighControls[byte - 0x80];
-        return c == 0 ? 0xFFFD : c;
-    }
-    return byte;
-}
 
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -72,13 +64,21 @@ char32_t nextCodePoint(std::string_view text, std::size_t& i) {
 
 } // namespace
 
+char32_t ansiCharacter(unsigned char byte) {
+    if (byte >= 0x80 && byte < 0xA0) {
+        const char32_t c = kHighControls[byte - 0x80];
+        return c == 0 ? 0xFFFD : c;
+    }
+    return byte;
+}
+
 std::string displayText(std::string_view ansi) {
     std::string out;
     out.reserve(ansi.size());
     for (std::size_t i = 0; i < ansi.size(); ++i) {
         if (ansi[i] == '\r' && i + 1 < ansi.size() && ansi[i + 1] == '\n')
             continue; // the "\n" that follows makes the break
-        appendUtf8(out, unicodeOf(static_cast<unsigned char>(ansi[i])));
+        appendUtf8(out, ansiCharacter(static_cast<unsigned char>(ansi[i])));
     }
     return out;
 }
@@ -88,5 +88,18 @@ std::string ansiText(std::string_view utf8) {
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();)
         out += ansiOf(nextCodePoint(utf8, i));
+    return out;
+}
+
+std::string terminalText(std::string_view ansi) {
+    std::string out;
+    out.reserve(ansi.size());
+    for (const char byte : ansi) {
+        const char32_t c = ansiCharacter(static_cast<unsigned char>(byte));
+        if (c < 0x20 || c == 0x7F || c == 0xFFFD)
+            out += '?';
+        else
+            appendUtf8(out, c);
+    }
     return out;
 }
