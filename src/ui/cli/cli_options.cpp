@@ -31,20 +31,20 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     bool json = false;
     std::string passwordFile;
     std::string localAddress;
-        app.add_option("ADDRESS", options.address, "The adapter's IPv4 address, e.g. 10.1.0.123")
+    app.add_option("ADDRESS", options.address, "The adapter's IPv4 address, e.g. 10.1.0.123")
         ->required()
         ->type_name("A.B.C.D");
     app.add_flag("-y,--yes", options.yes, "Upgrade without asking for confirmation");
     auto* file = app.add_option("--password-file", passwordFile,
                                 "Read the administrator's password from the first line of FILE "
-                                                                "(which others must not be able to read)")
-                      ->type_name("FILE");
+                                "(a regular file only its owner may read)")
+                     ->type_name("FILE");
     auto* stdinPassword = app.add_flag("--password-stdin", options.passwordStdin,
                                        "Read the password from the first line of standard input");
     file->excludes(stdinPassword);
     app.add_option("--local-address", localAddress,
                    "Which of this computer's addresses the adapter fetches the image from "
-                                      "(default: the first, as the desktop program chooses)")
+                   "(default: the first, as the desktop program chooses)")
         ->type_name("A.B.C.D");
     auto* quietFlag = app.add_flag("-q,--quiet", quiet, "Print nothing but failures");
     auto* jsonFlag =
