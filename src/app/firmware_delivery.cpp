@@ -27,7 +27,8 @@ bool FirmwareDelivery::stopAt(ProgressWindow window) const {
 }
 
 std::optional<Failure> startTftpListener(std::unique_ptr<FirmwareDelivery>& delivery,
-                                         std::uint32_t localAddress, const DeliveryInputs& inputs) {
+                                         std::uint32_t localAddress, const DeliveryInputs& inputs,
+                                         std::uint16_t tftpPort) {
     // Refused before the device is ever told to fetch an image whose blocks cannot be numbered.
     if (inputs.image.size() > UINT32_MAX ||
         !tftpImageFits(static_cast<std::uint32_t>(inputs.image.size())))
@@ -36,7 +37,7 @@ std::optional<Failure> startTftpListener(std::unique_ptr<FirmwareDelivery>& deli
     std::unique_ptr<FirmwareDelivery> opened(new (std::nothrow) FirmwareDelivery);
     if (opened == nullptr)
         return Failure::listenerMemory;
-    switch (openTftpListener(opened->listener, localAddress)) {
+    switch (openTftpListener(opened->listener, localAddress, tftpPort)) {
     case ListenerStatus::cannotCreateSocket:
         return Failure::listenerSocket;
     case ListenerStatus::cannotBind:

@@ -53,8 +53,10 @@ struct FirmwareDelivery {
 // Refuses an image whose blocks cannot be numbered, opens the listener on `localAddress` (the
 // bound port is in delivery->listener) and starts the TFTP thread (deliverFirmware) with a copy
 // of `inputs`. Nothing when it runs; otherwise the failure.
+// A `tftpPort` other than 0 is the only port tried.
 std::optional<Failure> startTftpListener(std::unique_ptr<FirmwareDelivery>& delivery,
-                                         std::uint32_t localAddress, const DeliveryInputs& inputs);
+                                         std::uint32_t localAddress, const DeliveryInputs& inputs,
+                                         std::uint16_t tftpPort = 0);
 // The TFTP thread's part (app/upgrade_sequence.cpp): the waiting window, the transfer and the
 // settling wait.
 DeliveryOutcome deliverFirmware(FirmwareDelivery& delivery);

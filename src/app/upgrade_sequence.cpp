@@ -111,11 +111,15 @@ bool confirmUpgrade(const UpgradeContext& ctx) {
 }
 
 RequestResult requestFromDevice(UpgradeContext& ctx, const char* path, RequestStage stage,
-                                const std::atomic<bool>* stopWhen = nullptr) {
-    const DeviceRequest request{
-        {ctx.localAddress, kHttpLocalPort, ctx.deviceAddress, kDeviceHttpPort},
-        path,
-        {ProgressKind::connecting, ctx.deviceAddressText, stage}};
+                                const std::atomic<bool>* stopWhen = nullptr,
+                                std::uint16_t tftpPort = 0) {
+    DeviceRequest request{{ctx.localAddress, kHttpLocalPort, ctx.deviceAddress, kDeviceHttpPort},
+                          path,
+                          {ProgressKind::connecting, ctx.deviceAddressText, stage}};
+    if (tftpPort != 0) {
+        request.window.tftpAddress = ctx.localAddress;
+        request.window.tftpPort = tftpPort;
+    }
     return runBackgroundRequest(request, ctx.digest, ctx.deviceInfo, stopWhen);
 }
 
@@ -182,7 +186,7 @@ struct RunState {
 
 } // namespace
 
-int runUpgrade(void* instance) {
+int runUpgrade(void* instance, const UpgradeOptions& options) {
     RunState run; // this run's state, handed to each step
     UpgradeContext& ctx = run.ctx;
     ctx.instance = instance;
@@ -216,15 +220,17 @@ int runUpgrade(void* instance) {
     // The listener is up before the device is told to fetch anything; the TFTP thread gets what
     // it needs now and reads nothing else of this run's state.
     std::unique_ptr<FirmwareDelivery> delivery;
-    if (const auto failure = startTftpListener(delivery, ctx.localAddress, deliveryInputs(ctx)))
+    if (const auto failure =
+            startTftpListener(delivery, ctx.localAddress, deliveryInputs(ctx), options.tftpPort))
         return endWith(*failure);
 
     // The upgrade request; its answer is not examined, and once the transfer is over it is no
     // longer waited for (a device may fetch the image and never answer).
     const UpgradePath upgradePath =
         formatUpgradePath(ctx.localAddress, delivery->listener.boundPort, ctx.fileName);
-    const RequestResult upgrade = requestFromDevice(
-        ctx, upgradePath.data(), RequestStage::upgradeRequest, &delivery->transferOver);
+    const RequestResult upgrade =
+        requestFromDevice(ctx, upgradePath.data(), RequestStage::upgradeRequest,
+                          &delivery->transferOver, delivery->listener.boundPort);
     if (upgrade.status != RequestStatus::answered && upgrade.status != RequestStatus::stopped) {
         stopFirmwareDelivery(*delivery); // no block leaves after the user's Cancel
         return endWith(failureOf(upgrade));

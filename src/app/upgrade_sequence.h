@@ -6,9 +6,14 @@
 
 #include "app/firmware_delivery.h"
 
+// What a program may choose beyond the dialogs.
+struct UpgradeOptions {
+    std::uint16_t tftpPort = 0; // serve the image from this UDP port only (0: 69 and up)
+};
+
 // Returns 0 on every path, once everything it started has ended (an abandoned request worker
 // excepted: see the entry points, which end the process at once).
-int runUpgrade(void* instance);
+int runUpgrade(void* instance, const UpgradeOptions& options = {});
 
 // The TFTP thread's part, deliverFirmware (declared in app/firmware_delivery.h), is defined
 // beside runUpgrade: the device asks for the offered file (waiting window), receives it (upload

@@ -36,17 +36,21 @@ void traceDropped(std::span<const std::uint8_t> datagram) {
 
 } // namespace
 
-ListenerStatus openTftpListener(TftpListener& listener, std::uint32_t address) {
+ListenerStatus openTftpListener(TftpListener& listener, std::uint32_t address,
+                                std::uint16_t chosenPort) {
     SocketGuard socket(openUdpSocket());
     if (socket.get() == kInvalidSocket)
         return ListenerStatus::cannotCreateSocket;
 
-    bool onlyPrivilegeRefusals = true;
+    bool onlyPrivilegeRefusals = chosenPort == 0;
     std::uint16_t bound = 0;
-    for (std::uint16_t port = kTftpFirstPort; port <= kTftpLastPort && bound == 0; ++port) {
-        const BindOutcome outcome = bindSocketTellingWhy(socket.get(), address, port);
+    const std::uint16_t first = chosenPort != 0 ? chosenPort : kTftpFirstPort;
+    const std::uint16_t last = chosenPort != 0 ? chosenPort : kTftpLastPort;
+    for (std::uint32_t port = first; port <= last && bound == 0; ++port) {
+        const BindOutcome outcome =
+            bindSocketTellingWhy(socket.get(), address, static_cast<std::uint16_t>(port));
         if (outcome == BindOutcome::bound)
-            bound = port;
+            bound = static_cast<std::uint16_t>(port);
         onlyPrivilegeRefusals = onlyPrivilegeRefusals && outcome == BindOutcome::permissionDenied;
     }
     if (bound == 0 && onlyPrivilegeRefusals && bindSocket(socket.get(), address, 0))

@@ -28,8 +28,10 @@ enum class ListenerStatus { listening, cannotCreateSocket, cannotBind };
 
 // Opens the socket on `address` and binds port 69 or the next free one up to 168. A normal user
 // on Linux may bind none of them: when every one was refused for that reason alone, a port the
-// system picks is bound instead (the upgrade path names it).
-ListenerStatus openTftpListener(TftpListener& listener, std::uint32_t address);
+// system picks is bound instead (the upgrade path names it). A `chosenPort` other than 0 is
+// bound alone, or nothing is.
+ListenerStatus openTftpListener(TftpListener& listener, std::uint32_t address,
+                                std::uint16_t chosenPort = 0);
 
 // The device's read request for the offered file: who sent it.
 struct TftpReadRequest {

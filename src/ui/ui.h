@@ -84,6 +84,9 @@ struct ProgressSubject {
     ProgressKind kind;
     const char* deviceAddressText;
     RequestStage stage = RequestStage::informationPage;
+    // The upgrade request's window: where the device is told to fetch the image from.
+    std::uint32_t tftpAddress = 0;
+    std::uint16_t tftpPort = 0;
 };
 
 // The upload as the device acknowledges it.

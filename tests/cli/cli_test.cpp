@@ -4,9 +4,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +19,30 @@
 #include "scenario.h"
 
 namespace {
+
+// Every run's history goes to a folder of the test's own, emptied for each test.
+class HistoryFolder : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override {
+        std::filesystem::remove_all(kFolder);
+        std::filesystem::create_directories(kFolder);
+        ::setenv("XDG_STATE_HOME", kFolder, 1);
+    }
+
+  public:
+    static constexpr char kFolder[] = "/tmp/tov-cli-test-state";
+};
+const bool historyFolderInstalled = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new HistoryFolder);
+    return true;
+}();
+
+std::vector<std::string> historyLines() {
+    std::ifstream file(std::string(HistoryFolder::kFolder) + "/tov-upgrade/history.jsonl");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line);
+    return lines;
+}
 
 // The simulated device's restart and TFTP dally, short enough for the scaled clock's 1.6 s wait.
 const std::vector<std::string> kQuickDevice = {"--tftp-timeout-ms", "500", "--restart-ms", "100"};
@@ -280,12 +309,14 @@ if pid == 0:
     os.execv(sys.argv[1], [sys.argv[1], "--yes", "127.0.0.2"])
 seen = b""
 deadline = time.time() + 20
-while b"password" not in seen and time.time() < deadline:
-    seen += os.read(master, 4096)
+import select
+while b"assword" not in seen and time.time() < deadline:
+    if select.select([master], [], [], 0.2)[0]:
+        seen += os.read(master, 4096)
 echo_off = not termios.tcgetattr(slave)[3] & termios.ECHO
 os.kill(pid, signal.SIGTERM)
 os.waitpid(pid, 0)
-print("prompt" if b"password" in seen else "no prompt", echo_off,
+print("prompt" if b"assword" in seen else "no prompt", echo_off,
       bool(termios.tcgetattr(slave)[3] & termios.ECHO))
 )";
     Scenario s = cli({}, {"--password", "secret"});
@@ -293,6 +324,158 @@ print("prompt" if b"password" in seen else "no prompt", echo_off,
     const Outcome o = runScenario(s);
     EXPECT_EQ(o.output, "prompt True True\n") << o.errorOutput;
     EXPECT_FALSE(o.stored);
+}
+
+TEST(Cli, WaitsForTheTovEndWithinTheTimeout) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> device;
+        const char* words;
+    };
+    const std::vector<Case> cases = {
+        {"a TOV that accepts and never answers",
+         {"--fault-hang", "1"},
+         "tov-upgrade-cli: the TOV at 127.0.0.2 did not answer within 2 s; is it switched on, "
+         "and is 127.0.0.2 its address?\n"},
+        {"a TOV that never fetches the image",
+         {"--fault-no-fetch"},
+         "tov-upgrade-cli: the TOV did not ask for the firmware within 2 s; is UDP port 69 open "
+         "on this computer?\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Scenario s = cli({"--yes", "--timeout", "2", "127.0.0.2"}, c.device);
+        s.command[0] = TOV_CLI_REAL_CLOCK_PATH; // seconds as a user counts them
+        const Outcome o = runScenario(s);
+        EXPECT_EQ(o.exitStatus, 3);
+        EXPECT_EQ(o.errorOutput, c.words);
+        EXPECT_GE(o.seconds, 2.0);
+        EXPECT_LT(o.seconds, 6.0);
+        EXPECT_FALSE(o.stored);
+    }
+}
+
+TEST(Cli, ServesFromTheChosenPortAndSaysWhere) {
+    Outcome o = runScenario(cli({"--yes", "--tftp-port", "4711", "127.0.0.2"}));
+    EXPECT_EQ(o.exitStatus, 0) << o.errorOutput;
+    EXPECT_NE(o.output.find("Serving the firmware from 127.0.0.1, UDP port 4711; telling the TOV "
+                            "to fetch it...\n"),
+              std::string::npos)
+        << o.output;
+    EXPECT_EQ(o.deviceEvents("http_request", {"tftp://127.0.0.1:4711/tov"}).size(), 1u);
+    expectImageStored(o);
+
+    // Taken by another program: a clear failure, and the TOV is never told to fetch.
+    Scenario taken = cli({});
+    taken.command = {"/bin/sh", "-c",
+                     std::string("/usr/bin/python3 -c 'import socket, time; s = "
+                                 "socket.socket(socket.AF_INET, socket.SOCK_DGRAM); "
+                                 "s.bind((\"127.0.0.1\", 4711)); time.sleep(4)' & sleep 0.5; ") +
+                         TOV_CLI_PATH + " --yes --tftp-port 4711 127.0.0.2"};
+    o = runScenario(taken);
+    EXPECT_EQ(o.exitStatus, 6);
+    EXPECT_NE(o.errorOutput.find("Upgrade Failed: Can't bind TFTP listener socket (UDP port 4711 "
+                                 "is taken or not allowed)"),
+              std::string::npos)
+        << o.errorOutput;
+    EXPECT_TRUE(o.deviceEvents("upgrade_request").empty());
+}
+
+TEST(Cli, HistoryRecordsEveryRunThatReachedTheTov) {
+    const std::vector<std::string> device = {"--password", "secret", "--user", "root"};
+    Scenario s = cli({"--yes", "--user", "root", "--password-stdin", "127.0.0.2"}, device);
+    s.standardInput = "secret\n";
+    Outcome o = runScenario(s);
+    EXPECT_EQ(o.exitStatus, 0) << o.errorOutput;
+    EXPECT_EQ(o.deviceEvents("auth", {"\"accepted\":true"}).size(), 3u) << "--user root";
+
+    Scenario old = cli({"--yes", "127.0.0.2"}, {"--fault-keep-old-version"});
+    EXPECT_EQ(runScenario(old).exitStatus, 1);
+    Scenario unrecorded = cli({"--yes", "--no-history", "127.0.0.2"});
+    EXPECT_EQ(runScenario(unrecorded).exitStatus, 0);
+
+    const std::vector<std::string> lines = historyLines();
+    ASSERT_EQ(lines.size(), 2u);
+    const auto success = parseJsonLine(lines[0]);
+    const auto failure = parseJsonLine(lines[1]);
+    ASSERT_TRUE(success && failure) << lines[0] << "\n" << lines[1];
+    EXPECT_EQ(success->at("address"), "127.0.0.2");
+    EXPECT_EQ(success->at("product_name"), "TOV-2000");
+    EXPECT_EQ(success->at("version_before"), "2.0.9(a)");
+    EXPECT_EQ(success->at("version_after"), "2.0.10(e)");
+    EXPECT_EQ(success->at("image_version"), "2.0.10(e)");
+    EXPECT_EQ(success->at("outcome"), "success");
+    EXPECT_EQ(success->at("status"), "0");
+    EXPECT_FALSE(success->at("mac_address").empty());
+    EXPECT_FALSE(success->at("serial_number").empty());
+    EXPECT_EQ(failure->at("outcome"), "still_old_version");
+    EXPECT_EQ(failure->at("version_after"), "2.0.9(a)");
+    EXPECT_EQ(failure->at("status"), "1");
+    for (const std::string& line : lines)
+        EXPECT_EQ(line.find("secret"), std::string::npos) << "the password stays out";
+
+    Scenario table = cli({"--history"});
+    table.startSim = false;
+    o = runScenario(table);
+    EXPECT_EQ(o.exitStatus, 0);
+    EXPECT_NE(o.output.find("127.0.0.2"), std::string::npos) << o.output;
+    EXPECT_NE(o.output.find("still_old_version (1)"), std::string::npos) << o.output;
+    table.command.push_back("--json");
+    o = runScenario(table);
+    EXPECT_EQ(o.output, lines[0] + "\n" + lines[1] + "\n");
+}
+
+// The screen of a terminal `columns` wide after a whole upgrade, as tmux shows it.
+std::vector<std::string> screenAfterAnUpgrade(int columns) {
+    Scenario s = cli({});
+    const std::string session = "tov-screen-" + std::to_string(columns);
+    s.command = {"/bin/sh", "-c",
+                 "tmux -L " + session + " new-session -d -x " + std::to_string(columns) +
+                     " -y 80 '" + TOV_CLI_PATH +
+                     " --yes 127.0.0.2; echo EXIT $?; sleep 60' && for i in $(seq 100); do "
+                     "tmux -L " +
+                     session +
+                     " capture-pane -p -S -200 | grep -q '^EXIT' && break; sleep 0.1; "
+                     "done; tmux -L " +
+                     session + " capture-pane -p -S -200; tmux -L " + session + " kill-server"};
+    const Outcome o = runScenario(s);
+    std::vector<std::string> lines;
+    std::istringstream screen(o.output);
+    for (std::string line; std::getline(screen, line);)
+        if (line.find_first_not_of(' ') != std::string::npos)
+            lines.push_back(line);
+    return lines;
+}
+
+TEST(Cli, DrawsToTheTerminalsWidth) {
+    for (const int columns : {30, 120}) {
+        SCOPED_TRACE(std::to_string(columns) + " columns");
+        const std::vector<std::string> screen = screenAfterAnUpgrade(columns);
+        std::string all;
+        for (const std::string& line : screen)
+            all += line + "\n";
+        ASSERT_NE(all.find("EXIT 0"), std::string::npos) << all;
+        const auto countLines = [&](const std::string& start) {
+            return std::count_if(screen.begin(), screen.end(),
+                                 [&](const std::string& l) { return l.rfind(start, 0) == 0; });
+        };
+        // Redrawn in place at any width: one upload line, one countdown line.
+        EXPECT_EQ(countLines("Uploading: "), 1) << all;
+        EXPECT_EQ(countLines("Waiting for the TOV to r"), 1) << all;
+        EXPECT_EQ(countLines("Connecting with"), 1) << all; // one line per stage
+        // The warning wraps at spaces, within the width (no word broken).
+        EXPECT_EQ(screen.front().rfind("WARNING: Forcing a firmware", 0), 0u) << all;
+        for (const char* words : {"interruption", "administrator", "authorization", "automatically",
+                                  "127.0.0.1, UDP port 69;"})
+            EXPECT_NE(all.find(words), std::string::npos) << words;
+        std::size_t longest = 0;
+        for (const std::string& line : screen)
+            longest = std::max(longest, line.size());
+        EXPECT_LE(longest, static_cast<std::size_t>(columns));
+        if (columns > 80) {
+            EXPECT_GT(screen.front().size(), 80u) << "wrapped to the terminal, not to 80";
+        }
+    }
 }
 
 TEST(Cli, JsonLinesForScripts) {
@@ -333,6 +516,26 @@ TEST(Cli, JsonLinesForScripts) {
             EXPECT_EQ(l.at("software_version"), "2.0.10(e)");
         }
     }
+    // Every line says which TOV it is about, when, and in which form.
+    const std::regex rfc3339(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
+    int serving = 0;
+    for (const auto& l : lines) {
+        EXPECT_EQ(l.count("schema") ? l.at("schema") : "", "1");
+        EXPECT_EQ(l.count("address") ? l.at("address") : "", "127.0.0.2");
+        EXPECT_TRUE(l.count("time") && std::regex_match(l.at("time"), rfc3339));
+        if (l.at("step") == "connecting" && l.count("tftp_port")) {
+            ++serving;
+            EXPECT_EQ(l.at("stage"), "upgrade_request");
+            EXPECT_EQ(l.at("tftp_address"), "127.0.0.1");
+            EXPECT_EQ(l.at("tftp_port"), "69");
+        }
+        if (l.at("step") == "success") {
+            EXPECT_EQ(l.at("version_before"), "2.0.9(a)");
+            EXPECT_EQ(l.at("version_after"), "2.0.10(e)");
+            EXPECT_EQ(l.at("image_version"), "2.0.10(e)");
+        }
+    }
+    EXPECT_EQ(serving, 1);
     const auto& lastUpload = *std::find_if(lines.rbegin(), lines.rend(),
                                            [](const auto& l) { return l.at("step") == "upload"; });
     EXPECT_EQ(lastUpload.at("bytes"), "725912");

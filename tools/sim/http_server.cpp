@@ -229,6 +229,11 @@ ServeResult serveRequest(WebState& web, Reply& reply, const std::string& peer) {
                      .text("server", formatIpv4(source->server))
                      .number("port", source->port)
                      .text("file", source->fileName));
+        if (o.noFetch) {
+            logEvent(Event("fault").text("kind", "no-fetch").number("n", n));
+            answer(reply, 200, "OK", "", simplePage("Firmware Upgrade", "Fetching nothing."));
+            return result;
+        }
         result.upgrade = source;
         if (o.upgradeUnanswered) {
             logEvent(Event("fault").text("kind", "upgrade-unanswered").number("n", n));

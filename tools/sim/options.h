@@ -66,6 +66,7 @@ struct SimOptions {
     bool neverReturn = false;              // the web server stays down after the upgrade
     bool upgradeUnanswered = false;        // act on the upgrade request, never answer or close it
     bool keepOldVersion = false;           // refuse every complete image: store and install nothing
+    bool noFetch = false;                  // answer the upgrade request, never fetch the image
     bool challengeCrlf = false;            // header lines injected into the challenge's nonce
     FaultList closeWithoutAnswer;          // HTTP request numbers
     FaultList neverAnswer;

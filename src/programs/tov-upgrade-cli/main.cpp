@@ -8,7 +8,10 @@
 #include "app/upgrade_sequence.h"
 #include "base/text.h"
 #include "cli_options.h"
+#include "cli_output.h"
 #include "cli_session.h"
+#include "history.h"
+#include "json_line.h"
 #include "platform/platform.h"
 #include "terminal.h"
 
@@ -34,13 +37,11 @@ bool loadPassword(CliSession& session) {
         PasswordFile file = readPasswordFile(*options.passwordFile);
         switch (file.status) {
         case PasswordFile::Status::refused:
-            std::fprintf(stderr, "tov-upgrade-cli: %s %s\n", options.passwordFile->c_str(),
-                         file.reason.c_str());
+            sayError(*options.passwordFile + " " + file.reason + "; see --help");
             session.exitStatus = kExitUsage;
             return false;
         case PasswordFile::Status::unreadable:
-            std::fprintf(stderr, "tov-upgrade-cli: cannot read a password from %s\n",
-                         options.passwordFile->c_str());
+            sayError("cannot read a password from " + *options.passwordFile);
             session.exitStatus = kExitAuthentication;
             return false;
         case PasswordFile::Status::read:
@@ -50,7 +51,7 @@ bool loadPassword(CliSession& session) {
     } else if (options.passwordStdin) {
         session.password = readStandardInputLine();
         if (!session.password) {
-            std::fputs("tov-upgrade-cli: no password on standard input\n", stderr);
+            sayError("no password on standard input");
             session.exitStatus = kExitAuthentication;
             return false;
         }
@@ -68,11 +69,18 @@ int main(int argc, char** argv) {
     }
     CliSession& session = cliSession();
     session.options = *parsed.options;
+    if (session.options.showHistory)
+        return printHistory(session.options.output == OutputMode::json);
+    setJsonAddress(session.options.address);
     protectSecrets(); // before any password is read
     if (!loadPassword(session))
         return session.exitStatus;
     watchInterrupts(kExitCancelled);
-    runUpgrade(nullptr);
+    UpgradeOptions upgrade;
+    upgrade.tftpPort = session.options.tftpPort;
+    runUpgrade(nullptr, upgrade);
+    if (session.reachedDevice && session.options.history && !appendToHistory(session.record))
+        sayError("could not add this run to the upgrade history");
     // Ended at once rather than by returning: a request worker given up on may still be blocked
     // on its socket.
     endProcess(session.exitStatus);

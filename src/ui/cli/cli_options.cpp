@@ -11,14 +11,23 @@
 namespace {
 
 constexpr char kDescription[] =
-    "Upgrades the firmware of the TOV telephone adapter at ADDRESS with the image this program "
-    "carries, as the desktop program does: it reads what the adapter reports, asks before it "
-    "upgrades, serves the image by TFTP, waits for the adapter to restart and shows the version "
-    "it then reports.";
+    "Upgrades the firmware of the TOV telephone adapter at ADDRESS with the image this\n"
+    "program carries, as the desktop program does: it reads what the TOV reports, asks\n"
+    "before it upgrades, serves the image by TFTP, waits for the TOV to restart and shows\n"
+    "the version it then reports. An upgrade takes about a minute, most of it the TOV's\n"
+    "restart.";
 
 bool isDottedAddress(const std::string& text) {
     std::uint32_t address = 0;
     return parseDottedAddress(text.c_str(), &address) == kAddressValid && address != 0;
+}
+
+ParsedCommandLine usageError(const std::string& what) {
+    ParsedCommandLine parsed;
+    parsed.status = kExitUsage;
+    parsed.message = "tov-upgrade-cli: " + what + "; see --help\n";
+    parsed.toStandardError = true;
+    return parsed;
 }
 
 } // namespace
@@ -29,11 +38,12 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     CliOptions options;
     bool quiet = false;
     bool json = false;
+    bool noHistory = false;
     std::string passwordFile;
     std::string localAddress;
-    app.add_option("ADDRESS", options.address, "The adapter's IPv4 address, e.g. 10.1.0.123")
-        ->required()
-        ->type_name("A.B.C.D");
+    auto* address =
+        app.add_option("ADDRESS", options.address, "The TOV's IPv4 address, e.g. 10.1.0.123")
+            ->type_name("A.B.C.D");
     app.add_flag("-y,--yes", options.yes, "Upgrade without asking for confirmation");
     auto* file = app.add_option("--password-file", passwordFile,
                                 "Read the administrator's password from the first line of FILE "
@@ -42,45 +52,68 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     auto* stdinPassword = app.add_flag("--password-stdin", options.passwordStdin,
                                        "Read the password from the first line of standard input");
     file->excludes(stdinPassword);
+    app.add_option("--user", options.user, "The administrator's user name (default: admin)")
+        ->type_name("NAME");
     app.add_option("--local-address", localAddress,
-                   "Which of this computer's addresses the adapter fetches the image from "
+                   "Which of this computer's addresses the TOV fetches the image from "
                    "(default: the first, as the desktop program chooses)")
         ->type_name("A.B.C.D");
+    app.add_option("--tftp-port", options.tftpPort,
+                   "Serve the image from this UDP port only (default: 69, or the next free one)")
+        ->type_name("PORT")
+        ->check(CLI::Range(1, 65535));
+    app.add_option("--timeout", options.timeoutSeconds,
+                   "Give up a wait for the TOV after SECONDS without progress (default: 60; "
+                   "0: wait as long as it takes)")
+        ->type_name("SECONDS");
     auto* quietFlag = app.add_flag("-q,--quiet", quiet, "Print nothing but failures");
     auto* jsonFlag =
         app.add_flag("--json", json, "Print one JSON object a line for each step, for scripts");
     quietFlag->excludes(jsonFlag);
+    app.add_flag("--no-history", noHistory, "Do not record this run in the upgrade history");
+    auto* history = app.add_flag("--history", options.showHistory,
+                                 "Print the upgrade history (with --json: its lines) and end");
+    history->excludes(address);
     app.set_version_flag("--version", "tov-upgrade-cli " TOV_VERSION_TEXT);
 
     ParsedCommandLine parsed;
     try {
         app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
+    } catch (const CLI::CallForHelp& e) {
         std::ostringstream out;
         std::ostringstream err;
-        const int code = app.exit(e, out, err);
-        parsed.status = code == 0 ? kExitSuccess : kExitUsage;
-        parsed.message = code == 0 ? out.str() : err.str();
-        parsed.toStandardError = code != 0;
+        app.exit(e, out, err);
+        parsed.status = kExitSuccess;
+        parsed.message = out.str();
+        return parsed;
+    } catch (const CLI::CallForVersion& e) {
+        std::ostringstream out;
+        std::ostringstream err;
+        app.exit(e, out, err);
+        parsed.status = kExitSuccess;
+        parsed.message = out.str();
+        return parsed;
+    } catch (const CLI::ParseError& e) {
+        return usageError(e.what());
+    }
+    options.history = !noHistory;
+    options.output = json ? OutputMode::json : quiet ? OutputMode::quiet : OutputMode::human;
+    if (options.showHistory) {
+        parsed.options = options;
         return parsed;
     }
-    if (!isDottedAddress(options.address)) {
-        parsed.status = kExitUsage;
-        parsed.message = "tov-upgrade-cli: not an IPv4 address: " + options.address + "\n";
-        parsed.toStandardError = true;
-        return parsed;
-    }
-    if (!localAddress.empty() && !isDottedAddress(localAddress)) {
-        parsed.status = kExitUsage;
-        parsed.message = "tov-upgrade-cli: not an IPv4 address: " + localAddress + "\n";
-        parsed.toStandardError = true;
-        return parsed;
-    }
+    if (options.address.empty())
+        return usageError("ADDRESS is required");
+    if (!isDottedAddress(options.address))
+        return usageError("not an IPv4 address: " + options.address);
+    if (!localAddress.empty() && !isDottedAddress(localAddress))
+        return usageError("not an IPv4 address: " + localAddress);
+    if (options.user.empty())
+        return usageError("--user needs a name");
     if (!passwordFile.empty())
         options.passwordFile = passwordFile;
     if (!localAddress.empty())
         options.localAddress = localAddress;
-    options.output = json ? OutputMode::json : quiet ? OutputMode::quiet : OutputMode::human;
     parsed.options = options;
     return parsed;
 }

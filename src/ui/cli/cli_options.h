@@ -8,11 +8,16 @@
 enum class OutputMode { human, quiet, json };
 
 struct CliOptions {
-    std::string address;                      // the device, as typed
-    bool yes = false;                         // no confirmation question
-    std::optional<std::string> passwordFile;  // its first line is the password
-    bool passwordStdin = false;               // the first line of standard input is
-    std::optional<std::string> localAddress;  // which of this computer's addresses to use
+    std::string address;                     // the TOV, as typed
+    bool yes = false;                        // no confirmation question
+    std::optional<std::string> passwordFile; // its first line is the password
+    bool passwordStdin = false;              // the first line of standard input is
+    std::string user = "admin";              // the administrator's user name
+    std::optional<std::string> localAddress; // which of this computer's addresses to use
+    std::uint32_t timeoutSeconds = 60;       // the longest wait for the TOV (0: no limit)
+    std::uint16_t tftpPort = 0;              // serve the image from this port only (0: 69 up)
+    bool history = true;                     // record the run in the history
+    bool showHistory = false;                // --history: print the record and end
     OutputMode output = OutputMode::human;
 };
 

@@ -1,80 +1,39 @@
 // The user-interface seam in a terminal: the dialogs become lines and questions, the progress
-// windows progress lines (redrawn in place on a terminal, a line every 10 % otherwise), and
-// Ctrl-C is every window's Cancel.
-#include <cstdio>
-#include <mutex>
+// windows progress lines (redrawn in place on a terminal, a line every 10 % otherwise), Ctrl-C is
+// every window's Cancel, and --timeout cancels a wait for the TOV that makes no progress.
+#include <algorithm>
+#include <atomic>
 #include <string>
 #include <string_view>
 
 #include "base/text.h"
+#include "cli_output.h"
 #include "cli_session.h"
 #include "json_line.h"
 #include "platform/platform.h"
 #include "terminal.h"
-#include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
 
 namespace {
 
-// Lines come from the main thread and the TFTP thread.
-std::mutex outputMutex;
-bool progressLineOpen = false; // a line being redrawn in place on the terminal
+// The last sign of life of the TOV on the program's clock: a window opening, an ACK, a tick of
+// the settling wait. A wait is given up once --timeout passes without one.
+std::atomic<std::uint32_t> lastProgress{0};
+// The last connecting stage printed: one line per stage, however many attempts it takes.
+std::atomic<int> lastStageShown{-1};
 
-OutputMode mode() {
-    return cliSession().options.output;
+void noteProgress() {
+    lastProgress = millisecondClock();
 }
 
-// Ends a line being redrawn, so what follows starts on a line of its own. Under outputMutex.
-void closeProgressLine() {
-    if (progressLineOpen)
-        std::fputs("\n", stdout);
-    progressLineOpen = false;
+std::string seconds(std::uint32_t count) {
+    return std::to_string(count) + " s";
 }
 
-// Every line goes out inert: the device's values are in many of them.
-void say(const std::string& line) {
-    if (mode() != OutputMode::human)
-        return;
-    std::lock_guard lock(outputMutex);
-    closeProgressLine();
-    std::fputs((terminalText(line) + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
-
-void emit(const JsonLine& line) {
-    if (mode() != OutputMode::json)
-        return;
-    std::lock_guard lock(outputMutex);
-    std::fputs((line.str() + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
-
-// A progress line: redrawn in place on a terminal; a line of its own otherwise.
-void sayProgress(const std::string& text) {
-    if (mode() != OutputMode::human)
-        return;
-    std::lock_guard lock(outputMutex);
-    if (outputIsTerminal()) {
-        std::fputs(("\r" + text + "    ").c_str(), stdout);
-        progressLineOpen = true;
-    } else {
-        std::fputs((text + "\n").c_str(), stdout);
-    }
-    std::fflush(stdout);
-}
-
-// The program's texts carry their own line breaks for the dialogs; a terminal wraps by itself.
-std::string oneParagraph(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r')
-            continue;
-        out += text[i] == '\n' ? ' ' : text[i];
-    }
-    return out;
-}
+// What the user is told when `window` waited too long.
+std::string timeoutWords(const ProgressWindowState& window);
 
 // A password prompt ended by Ctrl-C is the user's Cancel, whatever the device said before.
 Failure asTheUserSawIt(Failure reason) {
@@ -88,27 +47,96 @@ Failure asTheUserSawIt(Failure reason) {
 std::string failureWords(const UpgradeFailure& failure) {
     switch (failure.reason) {
     case Failure::passwordRefused:
-        return "the TOV refused the password for user admin";
+        return "the TOV refused the password for user " + cliSession().options.user;
     case Failure::passwordNotGiven:
         return "no password: the TOV asks for one; use --password-file or --password-stdin";
     case Failure::cancelledWhileInstalling:
         return "stopped waiting: the TOV holds the whole image and is installing it; its new "
                "version is not confirmed";
+    case Failure::listenerBind:
+        if (cliSession().options.tftpPort != 0)
+            return std::string(failureText(failure).data()) + " (UDP port " +
+                   std::to_string(cliSession().options.tftpPort) + " is taken or not allowed)";
+        break;
     default:
         break;
     }
     return failureText(failure).data();
 }
 
+// The versions and the image, on the lines that end a run.
+JsonLine& withVersions(JsonLine& line) {
+    const UpgradeRecord& record = cliSession().record;
+    return line.text("version_before", record.versionBefore)
+        .text("version_after", record.versionAfter)
+        .text("image_version", record.imageVersion);
+}
+
 } // namespace
 
 struct ProgressWindowState {
     ProgressKind kind;
+    RequestStage stage;
+    std::string deviceAddressText;
+    std::uint32_t openedAt = 0;
     bool settling = false;
     std::uint32_t uploadStart = 0;
     int nextDecile = 0;     // the next tenth of the upload to report off a terminal
     int lastRemaining = -1; // seconds of the settling wait last shown
 };
+
+namespace {
+
+std::string timeoutWords(const ProgressWindowState& window) {
+    const CliSession& session = cliSession();
+    const std::string limit = seconds(session.options.timeoutSeconds);
+    const std::string& address = session.options.address;
+    if (window.kind == ProgressKind::waiting)
+        return "the TOV did not ask for the firmware within " + limit + "; is UDP port " +
+               std::to_string(session.tftpPort) + " open on this computer?";
+    switch (window.stage) {
+    case RequestStage::informationPage:
+        return "the TOV at " + address + " did not answer within " + limit +
+               "; is it switched on, and is " + address + " its address?";
+    case RequestStage::upgradeRequest:
+        return "the TOV at " + address + " did not answer the upgrade request within " + limit;
+    case RequestStage::pageAfterRestart:
+        break;
+    }
+    return "the TOV at " + address + " did not come back within " + limit +
+           " after installing the firmware; its new version is not confirmed";
+}
+
+// Whether `window`'s wait for the TOV has gone on too long; the first one to do so is recorded.
+bool timedOut(const ProgressWindowState& window) {
+    CliSession& session = cliSession();
+    const std::uint32_t limit = session.options.timeoutSeconds;
+    if (limit == 0 || window.kind == ProgressKind::uploading) // the transfer has its own rule
+        return false;
+    const std::uint32_t now = millisecondClock();
+    const std::uint32_t since = std::min(now - window.openedAt, now - lastProgress.load());
+    if (since < limit * 1000)
+        return false;
+    std::lock_guard lock(session.timeoutMutex);
+    if (session.timeoutMessage.empty())
+        session.timeoutMessage = timeoutWords(window);
+    return true;
+}
+
+std::string stageLine(const ProgressSubject& subject) {
+    switch (subject.stage) {
+    case RequestStage::informationPage:
+        break;
+    case RequestStage::upgradeRequest:
+        return "Serving the firmware from " + cliSession().tftpEndpoint +
+               "; telling the TOV to fetch it...";
+    case RequestStage::pageAfterRestart:
+        return "Asking the TOV for the version it now runs...";
+    }
+    return std::string(progressTitle(subject).data()) + "...";
+}
+
+} // namespace
 
 CliSession& cliSession() {
     static CliSession session;
@@ -121,31 +149,45 @@ void showErrorBox(const UpgradeFailure& failure) {
     CliSession& session = cliSession();
     UpgradeFailure seen = failure;
     seen.reason = asTheUserSawIt(failure.reason);
+    std::string words = failureWords(seen);
+    std::string reason = failureName(seen.reason);
     session.exitStatus = exitStatusFor(seen.reason);
-    const std::string words = failureWords(seen);
-    if (mode() == OutputMode::json) {
-        emit(JsonLine("failure")
-                 .text("message", words)
-                 .text("reason", failureName(seen.reason))
-                 .number("status", session.exitStatus));
-        return;
+    {
+        std::lock_guard lock(session.timeoutMutex);
+        if (!session.timeoutMessage.empty() && !interrupted()) {
+            words = session.timeoutMessage;
+            reason = "timeout";
+            session.exitStatus = kExitUnreachable;
+        }
     }
-    std::lock_guard lock(outputMutex);
-    closeProgressLine();
-    std::fflush(stdout);
-    std::fprintf(stderr, "tov-upgrade-cli: %s\n", terminalText(words).c_str());
-    std::fflush(stderr);
+    if (seen.reason == Failure::stillOldVersion)
+        session.record.versionAfter = seen.version.data();
+    session.record.outcome = reason;
+    session.record.exitStatus = session.exitStatus;
+    JsonLine line("failure");
+    line.text("message", words).text("reason", reason).number("status", session.exitStatus);
+    emit(withVersions(line));
+    if (session.options.output != OutputMode::json)
+        sayError(words);
 }
 
 bool runNoticeDialog(const char*) {
-    say(oneParagraph(kOpeningWarningText));
+    sayParagraph(kOpeningWarningText);
     say("");
-    emit(JsonLine("notice").text("text", oneParagraph(kOpeningWarningText)));
+    sayParagraph("An upgrade takes about a minute, most of it the TOV's restart.");
+    say("");
+    // The dialog's text carries its own line breaks: one line here, each break a space.
+    std::string notice;
+    for (const char c : std::string_view(kOpeningWarningText))
+        if (c != '\r')
+            notice += c == '\n' ? ' ' : c;
+    emit(JsonLine("notice").text("text", notice));
     return !interrupted();
 }
 
 bool runAddressDialog(const AddressDialogView& view, AddressChoice& choice) {
     CliSession& session = cliSession();
+    session.record.imageVersion = view.imageVersion;
     int selected = view.localAddresses.empty() ? -1 : 0;
     if (session.options.localAddress) {
         selected = -1;
@@ -156,9 +198,8 @@ bool runAddressDialog(const AddressDialogView& view, AddressChoice& choice) {
             std::string known;
             for (const std::uint32_t address : view.localAddresses)
                 known += std::string(known.empty() ? "" : ", ") + addressText(address).data();
-            std::fprintf(stderr,
-                         "tov-upgrade-cli: %s is not an address of this computer (it has: %s)\n",
-                         session.options.localAddress->c_str(), known.c_str());
+            sayError(*session.options.localAddress +
+                     " is not an address of this computer (it has: " + known + "); see --help");
             session.exitStatus = kExitUsage;
             return false;
         }
@@ -171,7 +212,13 @@ bool runAddressDialog(const AddressDialogView& view, AddressChoice& choice) {
 }
 
 bool runConfirmDialog(const DeviceValues& device, const char* imageVersion) {
-    const CliSession& session = cliSession();
+    CliSession& session = cliSession();
+    UpgradeRecord& record = session.record;
+    record.productName = device.productName;
+    record.macAddress = device.macAddress;
+    record.serialNumber = device.serialNumber;
+    record.versionBefore = device.softwareVersion;
+    record.imageVersion = imageVersion;
     say(std::string("The TOV at ") + session.options.address + " reports:");
     say(std::string("  Product Name:      ") + device.productName);
     say(std::string("  MAC Address:       ") + device.macAddress);
@@ -191,9 +238,10 @@ bool runConfirmDialog(const DeviceValues& device, const char* imageVersion) {
     if (session.options.yes)
         return true;
     const auto answer = askTerminal("Upgrade? [y/N] ", true);
+    noteProgress(); // the time the user took is no wait for the TOV
     if (!answer) {
         if (!interrupted())
-            std::fputs("tov-upgrade-cli: no terminal to ask for confirmation; use --yes\n", stderr);
+            sayError("no terminal to ask for confirmation; use --yes");
         return false;
     }
     return !answer->empty() && (answer->front() == 'y' || answer->front() == 'Y');
@@ -212,32 +260,58 @@ bool runPasswordDialog(Credentials& credentials) {
             session.password.reset();
         }
     } else if (asked <= 3) {
-        const std::string prompt = std::string(asked == 1 ? "" : "The TOV refused the password. ") +
-                                   "Administrator password for the TOV at " +
-                                   session.options.address + ": ";
+        const std::string prompt =
+            std::string(asked == 1 ? "" : "The TOV refused the password.\n") + "Password of user " +
+            session.options.user + " on the TOV at " + session.options.address + ": ";
+        endProgressLine();
         password = askTerminal(prompt.c_str(), false);
     }
+    noteProgress(); // the time the user took is no wait for the TOV
     if (!password)
         return false;
-    storeCredentials("admin", *password, credentials);
+    storeCredentials(session.options.user, *password, credentials);
     wipeText(*password);
     return true;
 }
 
 void runSuccessDialog(const char* deviceAddressText, const char* softwareVersion) {
-    cliSession().exitStatus = kExitSuccess;
+    CliSession& session = cliSession();
+    session.exitStatus = kExitSuccess;
+    session.record.versionAfter = softwareVersion;
+    session.record.outcome = "success";
+    session.record.exitStatus = kExitSuccess;
     say(std::string("Upgrade successful: the TOV at ") + deviceAddressText +
         " now reports software version " + softwareVersion + ".");
-    emit(JsonLine("success").text("software_version", softwareVersion));
+    JsonLine line("success");
+    line.text("software_version", softwareVersion);
+    emit(withVersions(line));
 }
 
 ProgressWindow openProgressWindow(const ProgressSubject& subject) {
-    auto* window = new ProgressWindowState{subject.kind};
+    CliSession& session = cliSession();
+    auto* window = new ProgressWindowState{
+        subject.kind, subject.stage, subject.deviceAddressText ? subject.deviceAddressText : ""};
+    window->openedAt = millisecondClock();
     switch (subject.kind) {
     case ProgressKind::connecting: {
-        const DialogTitle title = progressTitle(subject);
-        say(std::string(title.data()) + "...");
-        emit(JsonLine("connecting").text("title", title.data()));
+        session.reachedDevice = true;
+        if (subject.tftpPort != 0) {
+            session.tftpPort = subject.tftpPort;
+            session.tftpEndpoint = std::string(addressText(subject.tftpAddress).data()) +
+                                   ", UDP port " + std::to_string(subject.tftpPort);
+        }
+        if (lastStageShown.exchange(static_cast<int>(subject.stage)) !=
+            static_cast<int>(subject.stage))
+            say(stageLine(subject));
+        JsonLine line("connecting");
+        line.text("title", progressTitle(subject).data());
+        line.text("stage", subject.stage == RequestStage::informationPage  ? "information_page"
+                           : subject.stage == RequestStage::upgradeRequest ? "upgrade_request"
+                                                                           : "page_after_restart");
+        if (subject.tftpPort != 0)
+            line.text("tftp_address", addressText(subject.tftpAddress).data())
+                .number("tftp_port", subject.tftpPort);
+        emit(line);
         break;
     }
     case ProgressKind::waiting:
@@ -245,22 +319,28 @@ ProgressWindow openProgressWindow(const ProgressSubject& subject) {
         emit(JsonLine("waiting"));
         break;
     case ProgressKind::uploading:
-        window->uploadStart = millisecondClock();
+        window->uploadStart = window->openedAt;
+        noteProgress();
         break;
     }
     return window;
 }
 
 void showUploadProgress(ProgressWindow window, const UploadProgress& progress) {
+    noteProgress();
     const std::uint32_t bytes = progress.bytesAcknowledged;
     const std::uint32_t total = progress.imageSize;
     const int percent = total == 0 ? 100 : static_cast<int>(std::uint64_t{bytes} * 100 / total);
     const std::uint32_t elapsed = millisecondClock() - window->uploadStart;
     const std::uint64_t blocks = progress.blocksAcknowledged;
     const auto perSecond = static_cast<std::int64_t>(elapsed == 0 ? 0 : blocks * 1000 / elapsed);
-    const std::string line = "Uploading: " + std::to_string(bytes) + "/" + std::to_string(total) +
-                             " bytes, " + std::to_string(percent) + " %, " +
-                             std::to_string(perSecond) + " blocks/s";
+    std::string line = "Uploading: " + std::to_string(bytes) + "/" + std::to_string(total) +
+                       " bytes, " + std::to_string(percent) + " %, " + std::to_string(perSecond) +
+                       " blocks/s";
+    if (bytes > 0 && bytes < total && elapsed > 0) {
+        const std::uint64_t left = std::uint64_t{total - bytes} * elapsed / bytes;
+        line += ", " + std::to_string((left + 999) / 1000) + " s left";
+    }
     if (outputIsTerminal())
         sayProgress(line);
     if (percent >= window->nextDecile) {
@@ -276,6 +356,7 @@ void showUploadProgress(ProgressWindow window, const UploadProgress& progress) {
 }
 
 void showSettlingProgress(ProgressWindow window, const SettlingProgress& progress) {
+    noteProgress();
     if (!window->settling) {
         window->settling = true;
         say("The TOV is installing the firmware and restarting.");
@@ -300,14 +381,12 @@ void setProgressRange(ProgressWindow, int, int) {}
 void setProgressPosition(ProgressWindow, int) {}
 void handleAllProgressMessages(ProgressWindow) {}
 
-bool progressCancelled(ProgressWindow) {
-    return interrupted();
+bool progressCancelled(ProgressWindow window) {
+    return interrupted() || timedOut(*window);
 }
 
 void destroyProgressWindow(ProgressWindow window) {
-    if (window->kind == ProgressKind::uploading) {
-        std::lock_guard lock(outputMutex);
-        closeProgressLine();
-    }
+    if (window->kind == ProgressKind::uploading)
+        endProgressLine();
     delete window;
 }

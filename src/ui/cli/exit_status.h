@@ -6,7 +6,7 @@
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitDeviceFailed = 1;   // upload incomplete, not back, still the old version
 inline constexpr int kExitUsage = 2;          // the command line is wrong
-inline constexpr int kExitUnreachable = 3;    // no answer, cannot connect
+inline constexpr int kExitUnreachable = 3;    // no answer, cannot connect, timed out
 inline constexpr int kExitAuthentication = 4; // password refused, or none to be had
 inline constexpr int kExitCancelled = 5;      // the user declined or cancelled
 inline constexpr int kExitLocalFailure = 6;   // this computer: sockets, ports, the image
@@ -17,11 +17,11 @@ int exitStatusFor(Failure reason);
 // The lines --help, the README and the man page give.
 inline constexpr char kExitStatusHelp[] =
     "Exit status:\n"
-    "  0  the device runs the new firmware\n"
-    "  1  the device's side failed: upload incomplete, not responding after the upload,\n"
+    "  0  the TOV runs the new firmware\n"
+    "  1  the TOV's side failed: upload incomplete, not responding after the upload,\n"
     "     or still the old version\n"
     "  2  usage error\n"
-    "  3  cannot reach the device: no answer, cannot connect\n"
+    "  3  cannot reach the TOV: no answer, cannot connect, or no progress within --timeout\n"
     "  4  authentication refused, or no password available\n"
     "  5  declined or cancelled (Ctrl-C)\n"
-    "  6  this computer's side failed: sockets, ports, a test image for a real device\n";
+    "  6  this computer's side failed: sockets, ports, a test image for a real TOV\n";

@@ -7,6 +7,8 @@
 
 // Whether standard output is a terminal (progress lines then redraw in place).
 bool outputIsTerminal();
+// The terminal's width in columns; 0 when standard output is no terminal.
+int terminalColumns();
 
 // Reads one line (without its line end) from the controlling terminal, after showing `prompt`
 // on it; none when there is no terminal, or on Ctrl-C or end of input.

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -56,6 +57,13 @@ void endWithEchoRestored(int signalNumber) {
 
 bool outputIsTerminal() {
     return ::isatty(STDOUT_FILENO) == 1;
+}
+
+int terminalColumns() {
+    winsize size{};
+    if (!outputIsTerminal() || ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0)
+        return 0;
+    return size.ws_col;
 }
 
 std::optional<std::string> askTerminal(const char* prompt, bool echo) {

@@ -33,6 +33,14 @@ bool outputIsTerminal() {
     return ::_isatty(::_fileno(stdout)) != 0;
 }
 
+int terminalColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!outputIsTerminal() ||
+        !::GetConsoleScreenBufferInfo(::GetStdHandle(STD_OUTPUT_HANDLE), &info))
+        return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 std::optional<std::string> askTerminal(const char* prompt, bool echo) {
     HANDLE in = ::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);

@@ -1,0 +1,169 @@
+// The upgrade history: its lines, and --history's table.
+#include "history.h"
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "exit_status.h"
+#include "history_file.h"
+#include "json_line.h"
+
+namespace {
+
+using Fields = std::map<std::string, std::string>;
+
+void appendUtf8(std::string& out, unsigned c) {
+    // A history line holds printable text only: anything else is shown as "?".
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xFFFD) {
+        out += '?';
+    } else if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// A JSON string at `at` (its opening quote), its escapes decoded; none when malformed.
+std::optional<std::string> readString(const std::string& line, std::size_t& at) {
+    if (at >= line.size() || line[at] != '"')
+        return std::nullopt;
+    std::string out;
+    for (++at; at < line.size(); ++at) {
+        const char c = line[at];
+        if (c == '"') {
+            ++at;
+            return out;
+        }
+        if (c != '\\') {
+            appendUtf8(out, static_cast<unsigned char>(c));
+            continue;
+        }
+        if (++at >= line.size())
+            return std::nullopt;
+        if (line[at] != 'u') {
+            out += line[at] == 'n' ? '?' : line[at]; // \" \\ \/ and the like
+            continue;
+        }
+        if (at + 4 >= line.size())
+            return std::nullopt;
+        unsigned code = 0;
+        for (int i = 1; i <= 4; ++i) {
+            const char h = line[at + i];
+            const int digit = h >= '0' && h <= '9'   ? h - '0'
+                              : h >= 'a' && h <= 'f' ? h - 'a' + 10
+                              : h >= 'A' && h <= 'F' ? h - 'A' + 10
+                                                     : -1;
+            if (digit < 0)
+                return std::nullopt;
+            code = code * 16 + static_cast<unsigned>(digit);
+        }
+        appendUtf8(out, code);
+        at += 4;
+    }
+    return std::nullopt;
+}
+
+// A flat object of strings and numbers; none when the line is anything else.
+std::optional<Fields> readObject(const std::string& line) {
+    Fields fields;
+    std::size_t at = 0;
+    if (line.empty() || line[at++] != '{')
+        return std::nullopt;
+    while (at < line.size() && line[at] != '}') {
+        if (!fields.empty() && line[at++] != ',')
+            return std::nullopt;
+        const auto key = readString(line, at);
+        if (!key || at >= line.size() || line[at++] != ':')
+            return std::nullopt;
+        std::string value;
+        if (at < line.size() && line[at] == '"') {
+            const auto text = readString(line, at);
+            if (!text)
+                return std::nullopt;
+            value = *text;
+        } else {
+            while (at < line.size() && ((line[at] >= '0' && line[at] <= '9') || line[at] == '-'))
+                value += line[at++];
+        }
+        fields[*key] = value;
+    }
+    return fields;
+}
+
+std::string column(const std::string& text, std::size_t width) {
+    std::string out = text;
+    std::size_t columns = 0;
+    for (const char c : out)
+        columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (columns < width)
+        out.append(width - columns, ' ');
+    return out;
+}
+
+} // namespace
+
+std::string historyLine(const UpgradeRecord& record) {
+    return JsonLine("upgrade")
+        .text("product_name", record.productName)
+        .text("mac_address", record.macAddress)
+        .text("serial_number", record.serialNumber)
+        .text("version_before", record.versionBefore)
+        .text("version_after", record.versionAfter)
+        .text("image_version", record.imageVersion)
+        .text("outcome", record.outcome)
+        .number("status", record.exitStatus)
+        .str();
+}
+
+bool appendToHistory(const UpgradeRecord& record) {
+    const auto path = historyFilePath();
+    return path && appendLineWhole(*path, historyLine(record));
+}
+
+int printHistory(bool json) {
+    const auto path = historyFilePath();
+    std::ifstream file(path.value_or(""));
+    if (!path || !file) {
+        if (!json)
+            std::printf("No upgrades recorded yet.\n");
+        return kExitSuccess;
+    }
+    if (!json)
+        std::printf("%s\n",
+                    (column("TIME", 25) + column("ADDRESS", 16) + column("PRODUCT", 15) +
+                     column("BEFORE", 12) + column("AFTER", 12) + column("IMAGE", 12) + "OUTCOME")
+                        .c_str());
+    std::string line;
+    while (std::getline(file, line)) {
+        bool printable = true;
+        for (const char c : line)
+            printable = printable && c >= 0x20 && c < 0x7F;
+        const auto fields = printable ? readObject(line) : std::nullopt;
+        if (!fields)
+            continue; // not a line of ours
+        if (json) {
+            std::printf("%s\n", line.c_str());
+            continue;
+        }
+        const auto field = [&](const char* name) {
+            const auto found = fields->find(name);
+            return found == fields->end() || found->second.empty() ? std::string("-")
+                                                                   : found->second;
+        };
+        std::printf("%s\n",
+                    (column(field("time"), 25) + column(field("address"), 16) +
+                     column(field("product_name"), 15) + column(field("version_before"), 12) +
+                     column(field("version_after"), 12) + column(field("image_version"), 12) +
+                     field("outcome") + " (" + field("status") + ")")
+                        .c_str());
+    }
+    return kExitSuccess;
+}
