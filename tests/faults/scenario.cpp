@@ -288,8 +288,8 @@ long Outcome::eventTime(const std::string& line) {
 
 Outcome runScenario(const Scenario& scenario) {
     Outcome outcome;
-    if (!enterPrivateLoopback()) {
-        outcome.shown.push_back("setup: no private network namespace (root needed)");
+    if (!inPrivateNetwork()) {
+        outcome.shown.push_back("setup: not in a private network namespace (scripts/netns-run.sh)");
         return outcome;
     }
     char pattern[] = "/tmp/tov-faults-XXXXXX";
