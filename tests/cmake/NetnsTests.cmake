@@ -28,10 +28,10 @@ endfunction()
 set(TOV_CASE_PROPERTIES LABELS TIMEOUT COST ENVIRONMENT PASS_REGULAR_EXPRESSION
   FAIL_REGULAR_EXPRESSION)
 function(tov_netns_gtest_cases target)
-  if(NOT ARGN MATCHES "LABELS")
+  cmake_parse_arguments(arg "" "PREFIX;FILTER" "ARGS;${TOV_CASE_PROPERTIES}" ${ARGN})
+  if(NOT arg_LABELS)
     message(FATAL_ERROR "tov_netns_gtest_cases(${target}): no LABELS")
   endif()
-  cmake_parse_arguments(arg "" "PREFIX;FILTER" "ARGS;${TOV_CASE_PROPERTIES}" ${ARGN})
   # The target may be defined further on (the fault matrix's is, after the hardening tests).
   set(command ${TOV_NETNS_RUN} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${target}>
     ${arg_ARGS})
