@@ -41,8 +41,10 @@ function(tov_netns_gtest_cases target)
       string(APPEND properties " ${property} [==[${arg_${property}}]==]")
     endif()
   endforeach()
-  string(MAKE_C_IDENTIFIER "${target}-${arg_PREFIX}${arg_FILTER}" file)
-  set(script ${CMAKE_CURRENT_BINARY_DIR}/${file}_cases.cmake)
+  # One file per program and selection; a long filter would make too long a name.
+  string(SHA1 selection "${arg_PREFIX}${arg_FILTER}")
+  string(SUBSTRING ${selection} 0 12 selection)
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}-${selection}-cases.cmake)
   file(GENERATE OUTPUT ${script} CONTENT "# The cases of ${target} (tov_netns_gtest_cases).
 set(tov_cases_program [==[$<TARGET_FILE:${target}>]==])
 set(tov_cases_filter [==[${arg_FILTER}]==])
