@@ -2,16 +2,13 @@
 # Runs a Windows program under Wine with the build's private prefix: the cross build's test
 # launcher (CMAKE_CROSSCOMPILING_EMULATOR), so plain `ctest` works without any setup.
 #   scripts/wine-run.sh PROGRAM.exe [ARG...]
-# As root the program gets a private network namespace (scripts/netns-run.sh) with a wineserver of
-# its own: ports 69 and 80 are free, nothing leaves loopback, and tests that ctest runs side by
-# side never share sockets.
+# Inside a private network namespace (scripts/netns-run.sh, where the windows preset's ctest
+# entries run it, as root) the program gets a wineserver and a prefix of its own: its sockets are
+# the namespace's, and tests that ctest runs side by side never share a wineserver.
 # The build folder is the nearest one above the working directory holding CMakeCache.txt
 # (ctest runs each test inside the build tree), unless TOV_WINE_BUILD_DIR or WINEPREFIX is set.
 set -eu
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "$(id -u)" -eq 0 ] && [ -z "${TOV_WINE_RUN_PRIVATE:-}" ]; then
-    exec "$here/netns-run.sh" env TOV_WINE_RUN_PRIVATE=1 "$here/wine-run.sh" "$@"
-fi
 if [ -z "${TOV_WINE_BUILD_DIR:-}" ]; then
     dir=$PWD
     while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do
@@ -20,7 +17,7 @@ if [ -z "${TOV_WINE_BUILD_DIR:-}" ]; then
     [ -f "$dir/CMakeCache.txt" ] && TOV_WINE_BUILD_DIR=$dir
 fi
 . "$here/wine-env.sh" "${TOV_WINE_BUILD_DIR:-}"
-if [ -z "${TOV_WINE_RUN_PRIVATE:-}" ]; then
+if [ "$(id -u)" -ne 0 ] || [ "$(readlink /proc/self/ns/mnt)" = "$(readlink /proc/1/ns/mnt)" ]; then
     exec "$WINELOADER" "$@"
 fi
 wine_env_private_server

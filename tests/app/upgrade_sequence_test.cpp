@@ -79,14 +79,12 @@ TEST(UpgradePath, FormsTheDeviceFetchRequest) {
 
 #if !defined(_WIN32)
 
-// The device's web server on 127.0.0.2:80, inside a fresh private namespace; runs in the death
-// test's child, bounded by an alarm.
+// The device's web server on 127.0.0.2:80, inside the case's private namespace; runs in the
+// death test's child, bounded by an alarm.
 LoopbackHttpServer* device = nullptr;
 
 void startDevice(std::vector<std::string> answers) {
     ::alarm(30); // a hang ends the child with a signal, which fails the test
-    if (!enterPrivateLoopback())
-        std::_Exit(90);
     LoopbackHttpOptions options;
     options.address = kDeviceAddress;
     options.port = 80;
@@ -141,8 +139,8 @@ constexpr char kDevicePage[] = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r
 class UpgradeSequenceDeviceTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (::geteuid() != 0)
-            GTEST_SKIP() << "needs root for a private network namespace";
+        if (!inPrivateNetwork())
+            GTEST_SKIP() << "needs ports 69 and 80: run inside scripts/netns-run.sh";
         GTEST_FLAG_SET(death_test_style, "threadsafe");
         resetScriptedUi();
     }

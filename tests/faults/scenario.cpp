@@ -1,4 +1,4 @@
-// Running one fault scenario: namespace, device, the program in a child, and the record.
+// Running one fault scenario: device, the program in a child, and the record.
 #include "scenario.h"
 
 #include <fcntl.h>
@@ -286,99 +286,126 @@ long Outcome::eventTime(const std::string& line) {
 
 // ---- running -------------------------------------------------------------------------------
 
-Outcome runScenario(const Scenario& scenario) {
-    Outcome outcome;
-    if (!enterPrivateLoopback()) {
-        outcome.shown.push_back("setup: no private network namespace (root needed)");
-        return outcome;
-    }
-    char pattern[] = "/tmp/tov-faults-XXXXXX";
-    const std::filesystem::path dir = ::mkdtemp(pattern);
-    deviceLog = dir / "events.jsonl";
+namespace {
 
+// The device processes of one scenario (-1: none, or did not start).
+struct Devices {
     pid_t device = -1;
-    std::vector<pid_t> moreDevices;
-    if (scenario.startSim) {
-        device = startSim(dir, scenario.simArgs);
-        for (std::size_t i = 0; i < scenario.moreDevices.size(); ++i)
-            moreDevices.push_back(startSim(dir / ("device" + std::to_string(i)), scenario.simArgs,
-                                           scenario.moreDevices[i]));
-        if (device < 0 ||
-            std::find(moreDevices.begin(), moreDevices.end(), -1) != moreDevices.end()) {
-            outcome.shown.push_back("setup: tov-sim did not start");
-            return outcome;
-        }
-    } else if (!scenario.ownDeviceAnswers.empty()) {
-        device = startOwnDevice(scenario.ownDeviceAnswers, scenario.ownDeviceChunk,
-                                scenario.ownDeviceHoldSeconds);
-    }
+    std::vector<pid_t> more;
+};
 
+// Starts the scenario's device(s): tov-sim, further ones beside it, or a web server of the test's
+// own. False when a tov-sim did not come up.
+bool startDevices(const Scenario& scenario, const std::filesystem::path& dir, Devices& devices) {
+    if (scenario.startSim) {
+        devices.device = startSim(dir, scenario.simArgs);
+        for (std::size_t i = 0; i < scenario.moreDevices.size(); ++i)
+            devices.more.push_back(startSim(dir / ("device" + std::to_string(i)), scenario.simArgs,
+                                            scenario.moreDevices[i]));
+        return devices.device >= 0 &&
+               std::find(devices.more.begin(), devices.more.end(), -1) == devices.more.end();
+    }
+    if (!scenario.ownDeviceAnswers.empty())
+        devices.device = startOwnDevice(scenario.ownDeviceAnswers, scenario.ownDeviceChunk,
+                                        scenario.ownDeviceHoldSeconds);
+    return true;
+}
+
+// The child that runs the program (runUpgrade, or the scenario's command), started at `started`:
+// it reports on the pipe whose reading end is `reports`.
+struct Child {
+    pid_t pid = -1;
+    int reports = -1;
+    Clock::time_point started;
+};
+
+Child startChild(const Scenario& scenario, const std::filesystem::path& dir) {
+    Child child;
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        return outcome;
+        return child;
     std::fflush(nullptr);
-    const auto started = Clock::now();
-    const pid_t child = ::fork();
-    if (child == 0) {
+    child.started = Clock::now();
+    child.pid = ::fork();
+    if (child.pid == 0) {
         ::close(pipeFds[0]);
         if (!scenario.command.empty())
             runCommand(scenario, dir);
         runChild(scenario, pipeFds[1]);
     }
     ::close(pipeFds[1]);
+    if (child.pid < 0)
+        ::close(pipeFds[0]);
+    else
+        child.reports = pipeFds[0];
+    return child;
+}
 
-    // Read the child's reports until it closes the pipe (ends), within its time; a program of the
-    // scenario's own reports nothing and is waited for, interrupted when the scenario says.
-    std::string text;
-    const auto deadline = started + std::chrono::seconds(scenario.childSeconds + 10);
+// What the child's run left: its wait status (-1: killed or lost) and every report it wrote.
+struct ChildRun {
+    int status = -1;
+    std::string reports;
+};
+
+// Reads the child's reports until it closes the pipe (ends), within its time; a program of the
+// scenario's own reports nothing and is waited for, interrupted when the scenario says. A child
+// still there at the end is killed.
+ChildRun followChild(const Scenario& scenario, const Child& child) {
+    ChildRun run;
+    const auto deadline = child.started + std::chrono::seconds(scenario.childSeconds + 10);
     char buffer[4096];
     bool interruptSent = false;
-    int status = -1;
     while (Clock::now() < deadline) {
         if (!scenario.command.empty()) {
             if (scenario.interruptWhen && !interruptSent && scenario.interruptWhen()) {
-                ::kill(child, SIGINT);
+                ::kill(child.pid, SIGINT);
                 interruptSent = true;
             }
             int waited = 0;
-            if (::waitpid(child, &waited, WNOHANG) == child) {
-                status = waited;
+            if (::waitpid(child.pid, &waited, WNOHANG) == child.pid) {
+                run.status = waited;
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             continue;
         }
-        pollfd p{pipeFds[0], POLLIN, 0};
+        pollfd p{child.reports, POLLIN, 0};
         if (::poll(&p, 1, 100) <= 0)
             continue;
-        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+        const ssize_t n = ::read(child.reports, buffer, sizeof buffer);
         if (n <= 0)
             break;
-        text.append(buffer, static_cast<std::size_t>(n));
+        run.reports.append(buffer, static_cast<std::size_t>(n));
     }
-    ::close(pipeFds[0]);
-    if (status == -1)
-        status = reap(child, 5, SIGKILL);
-    outcome.seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    outcome.exited = status >= 0 && WIFEXITED(status);
-    outcome.exitStatus = outcome.exited ? WEXITSTATUS(status) : -1;
+    ::close(child.reports);
+    if (run.status == -1)
+        run.status = reap(child.pid, 5, SIGKILL);
+    return run;
+}
 
-    const std::size_t begin = text.rfind("BEGIN\n");
-    const std::size_t end = text.rfind("END\n");
-    if (begin != std::string::npos && end != std::string::npos && end > begin) {
-        std::string block = text.substr(begin + 6, end - begin - 6);
-        std::size_t at = 0;
-        while (at < block.size()) {
-            const std::size_t nl = block.find('\n', at);
-            outcome.shown.push_back(block.substr(at, nl - at));
-            at = nl + 1;
-        }
+// The lines of the last whole report (BEGIN ... END).
+std::vector<std::string> lastReport(const std::string& reports) {
+    std::vector<std::string> lines;
+    const std::size_t begin = reports.rfind("BEGIN\n");
+    const std::size_t end = reports.rfind("END\n");
+    if (begin == std::string::npos || end == std::string::npos || end <= begin)
+        return lines;
+    const std::string block = reports.substr(begin + 6, end - begin - 6);
+    std::size_t at = 0;
+    while (at < block.size()) {
+        const std::size_t nl = block.find('\n', at);
+        lines.push_back(block.substr(at, nl - at));
+        at = nl + 1;
     }
+    return lines;
+}
 
-    if (device > 0)
-        reap(device, 0, SIGTERM);
-    for (std::size_t i = 0; i < moreDevices.size(); ++i) {
-        reap(moreDevices[i], 0, SIGTERM);
+// Stops the devices and keeps what the further ones logged and stored.
+void stopDevices(const Devices& devices, const std::filesystem::path& dir, Outcome& outcome) {
+    if (devices.device > 0)
+        reap(devices.device, 0, SIGTERM);
+    for (std::size_t i = 0; i < devices.more.size(); ++i) {
+        reap(devices.more[i], 0, SIGTERM);
         const std::filesystem::path deviceDir = dir / ("device" + std::to_string(i));
         outcome.moreDeviceLogs.push_back(readLines(deviceDir / "events.jsonl"));
         std::ifstream image(deviceDir / "installed.bin", std::ios::binary);
@@ -386,6 +413,11 @@ Outcome runScenario(const Scenario& scenario) {
             image &&
             std::vector<std::uint8_t>(std::istreambuf_iterator<char>(image), {}) == carriedImage());
     }
+}
+
+// Keeps the command's output, the device's event log and the image it stored, then removes the
+// scenario's folder.
+void collectRecord(const Scenario& scenario, const std::filesystem::path& dir, Outcome& outcome) {
     if (!scenario.command.empty()) {
         outcome.output = readFile(dir / "command.stdout");
         outcome.errorOutput = readFile(dir / "command.stderr");
@@ -398,10 +430,12 @@ Outcome runScenario(const Scenario& scenario) {
     }
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);
+}
 
+// Prints what the user saw; runs of upload captions are shortened to their first and last line.
+void printShown(const Outcome& outcome) {
     std::printf("  what the user saw (%.1f s, %s %d):\n", outcome.seconds,
                 outcome.exited ? "exit status" : "killed, status", outcome.exitStatus);
-    // Runs of upload captions are shortened to their first and last line.
     const std::string caption = "title: uploading: Uploading";
     for (std::size_t i = 0; i < outcome.shown.size(); ++i) {
         std::size_t last = i;
@@ -416,6 +450,37 @@ Outcome runScenario(const Scenario& scenario) {
         i = last;
     }
     std::fflush(stdout);
+}
+
+} // namespace
+
+Outcome runScenario(const Scenario& scenario) {
+    Outcome outcome;
+    if (!inPrivateNetwork()) {
+        outcome.shown.push_back("setup: not in a private network namespace (scripts/netns-run.sh)");
+        return outcome;
+    }
+    char pattern[] = "/tmp/tov-faults-XXXXXX";
+    const std::filesystem::path dir = ::mkdtemp(pattern);
+    deviceLog = dir / "events.jsonl";
+
+    Devices devices;
+    if (!startDevices(scenario, dir, devices)) {
+        outcome.shown.push_back("setup: tov-sim did not start");
+        return outcome;
+    }
+    const Child child = startChild(scenario, dir);
+    if (child.pid < 0)
+        return outcome;
+    const ChildRun run = followChild(scenario, child);
+    outcome.seconds = std::chrono::duration<double>(Clock::now() - child.started).count();
+    outcome.exited = run.status >= 0 && WIFEXITED(run.status);
+    outcome.exitStatus = outcome.exited ? WEXITSTATUS(run.status) : -1;
+    outcome.shown = lastReport(run.reports);
+
+    stopDevices(devices, dir, outcome);
+    collectRecord(scenario, dir, outcome);
+    printShown(outcome);
     return outcome;
 }
 

@@ -191,10 +191,3 @@ std::vector<std::uint8_t> makeTestImage(std::uint32_t size) {
     }
     return image;
 }
-
-bool inPrivateNetwork() {
-    char hostName[128] = {};
-    std::uint32_t addresses[8] = {};
-    listLocalAddresses(hostName, addresses);
-    return std::strcmp(hostName, "tov-test") == 0;
-}

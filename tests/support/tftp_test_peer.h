@@ -101,5 +101,3 @@ struct ScriptedDevice {
 
 // Makes a test image of `size` bytes whose every 512-byte block differs from its neighbours.
 std::vector<std::uint8_t> makeTestImage(std::uint32_t size);
-// True inside scripts/netns-run.sh's private namespace, where ports 69 and 80 are ours.
-bool inPrivateNetwork();

@@ -15,6 +15,7 @@
 #include "app/upgrade_sequence.h"
 #include "base/text.h"
 #include "fake_clock.h"
+#include "private_loopback.h"
 #include "scripted_ui.h"
 #include "tftp/tftp_listener.h"
 #include "tftp_test_peer.h"
