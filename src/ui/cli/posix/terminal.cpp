@@ -70,7 +70,6 @@ std::optional<std::string> askTerminal(const char* prompt, bool echo) {
     const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
     if (tty < 0)
         return std::nullopt;
-    [[maybe_unused]] const auto shown = ::write(tty, prompt, std::strlen(prompt));
     termios saved{};
     const bool quiet = !echo && ::tcgetattr(tty, &saved) == 0;
     if (quiet) {
@@ -82,6 +81,8 @@ std::optional<std::string> askTerminal(const char* prompt, bool echo) {
         silencedTerminal = tty;
         ::tcsetattr(tty, TCSAFLUSH, &silent);
     }
+    // Asked once echo is off, so nothing typed after the question is ever shown.
+    [[maybe_unused]] const auto shown = ::write(tty, prompt, std::strlen(prompt));
     std::string line;
     line.reserve(1024); // never grown, so no copy of a password is left behind in freed memory
     bool ended = false;
