@@ -42,12 +42,21 @@ copy_source() {
   fi
 }
 
+# quietly LOG COMMAND...: runs the command with its output in LOG, shown only if it fails.
+quietly() {
+  local log=$1
+  shift
+  "$@" >"$log" 2>&1 || { cat "$log"; return 1; }
+}
+
 # build_windows SOURCE OPTION...: the two Windows programs in SOURCE/build/windows.
 build_windows() {
   local tree=$1
   shift
-  (cd "$tree" && cmake --preset windows -DTOV_BUILD_TESTS=OFF "$@" >/dev/null &&
-    cmake --build --preset windows -j"$jobs" --target tov-upgrade tov-upgrade-cli >/dev/null)
+  (cd "$tree" && quietly "$tree/../windows-configure.log" cmake --preset windows \
+    -DTOV_BUILD_TESTS=OFF "$@" &&
+    quietly "$tree/../windows-build.log" cmake --build --preset windows -j"$jobs" \
+      --target tov-upgrade tov-upgrade-cli)
 }
 
 exes=(src/programs/tov-upgrade-win32/tov-upgrade.exe src/programs/tov-upgrade-cli/tov-upgrade-cli.exe)
@@ -67,10 +76,11 @@ second=$work/second/source-copy
 echo "== the second build, in $second (SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-unset})"
 copy_source "$second"
 t0=$SECONDS
-(cd "$second" && cmake --preset native -DTOV_BUILD_TESTS=OFF -DTOV_FAULT_TESTS=OFF \
-  "${native_options[@]}" >/dev/null &&
-  cmake --build --preset native -j"$jobs" --target tov-artifacts >/dev/null &&
-  cd build/native && cpack -G DEB >/dev/null) || { echo "FAIL the second native build"; exit 1; }
+(cd "$second" && quietly ../native-configure.log cmake --preset native -DTOV_BUILD_TESTS=OFF \
+  "${native_options[@]}" &&
+  quietly ../native-build.log cmake --build --preset native -j"$jobs" --target tov-artifacts &&
+  cd build/native && quietly ../../../cpack.log cpack -G DEB) ||
+  { echo "FAIL the second native build"; exit 1; }
 build_windows "$second" "${windows_options[@]}" || { echo "FAIL the second Windows build"; exit 1; }
 echo "== built in $((SECONDS - t0)) s"
 
@@ -82,7 +92,7 @@ same() {
     echo "FAIL $1 differs: $2 and $3"
     failed=1
     if command -v diffoscope >/dev/null; then
-      diffoscope --no-progress --max-report-size 200000 "$2" "$3"
+      diffoscope --no-progress --max-report-size 200000 --max-page-size 200000 "$2" "$3"
     else
       echo "(diffoscope is not installed: scripts/install-deps.sh)"
     fi
