@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a bare Debian 12 machine (as root). Packages
 # already present are skipped, so a second run costs nothing.
+#   scripts/install-deps.sh                everything (scripts/test.sh, the Windows demo)
+#   scripts/install-deps.sh --linux-demo   only what the Linux demo builds and runs with
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build python3 git   # the native build
@@ -17,7 +19,16 @@ packages=(
   xdotool imagemagick                             # its window tests: keys, screenshots
   dpkg-dev binutils man-db libcap2-bin            # its package: dpkg-shlibdeps, nm, man, getcap
   lintian desktop-file-utils appstream            # the package's checks
+  diffoscope-minimal                              # names what differs between two builds
 )
+if [ "${1:-}" = --linux-demo ]; then
+  packages=(
+    build-essential cmake ninja-build python3 git googletest # the native preset
+    libssl-dev iproute2 util-linux procps                    # the simulated device, its namespace
+    libgtk-3-dev pkg-config librsvg2-common libcli11-dev     # the Linux programs
+    xvfb xdotool imagemagick                                 # a display without one, screenshots
+  )
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -2,7 +2,8 @@
 # Runs the Linux program against the simulated device, inside a private network namespace
 # (root): the device on 127.0.0.2 port 80 with the password "secret", the computer on 127.0.0.1.
 # With a display (DISPLAY set and reachable) you play the user; without one the program runs
-# under Xvfb with xdotool answering every window, and screenshots land in build/native/demo/.
+# under Xvfb with xdotool answering every window, and a screenshot of every window lands in
+# build/native/demo/screenshots/.
 #   scripts/run-demo-linux.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,7 +35,7 @@ if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
 else
   out=$build/demo
   echo "No display: the program runs under Xvfb, xdotool answers; screenshots in $out/screenshots"
-  export TOV_GTK_BUILD=$build
+  export TOV_GTK_BUILD=$build TOV_GTK_SHOT_EVERY_WINDOW=1
   if "$root/scripts/netns-run.sh" "$root/tests/gtk/gtk-scenario.sh" full_upgrade "$out"; then
     echo "The upgrade succeeded:"
   else

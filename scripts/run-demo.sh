@@ -7,11 +7,16 @@
 #                                                 the user under Xvfb, prints each window and the
 #                                                 result, keeps the screenshots
 #   scripts/run-demo.sh --windows --interactive   you answer the Windows program on $DISPLAY
-# Needs root (network namespaces) and installs what is missing on first use.
+# Needs root (network namespaces) and installs what is missing on first use: for the Linux
+# program only what it needs, for the Windows one everything (MinGW-w64, Wine).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-scripts/install-deps.sh
+if [ "${1:-}" = "--windows" ]; then
+  scripts/install-deps.sh
+else
+  scripts/install-deps.sh --linux-demo
+fi
 jobs=${TOV_JOBS:-2}
 cmake --preset native >/dev/null && cmake --build --preset native -j"$jobs" --target tov-sim
 if [ "${1:-}" != "--windows" ]; then

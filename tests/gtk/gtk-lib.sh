@@ -100,6 +100,11 @@ await() {
     return 1
   fi
   pass "$kind window shown: $title"
+  # The demo keeps a picture of every window, numbered in the order they came.
+  if [ -n "${TOV_GTK_SHOT_EVERY_WINDOW:-}" ]; then
+    SHOT_COUNT=$((${SHOT_COUNT:-0} + 1))
+    shot "$(printf '%02d' "$SHOT_COUNT")-$kind"
+  fi
 }
 
 

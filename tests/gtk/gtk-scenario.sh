@@ -2,10 +2,11 @@
 # One scenario of the Linux program, inside a private network namespace (scripts/netns-run.sh):
 #   gtk-scenario.sh NAME OUT_DIR
 # Environment: TOV_GTK_BUILD (the native build folder holding the program, tov-sim and the test
-# helpers), TOV_GTK_SHOTS (where the screenshots go, by default OUT_DIR/screenshots). For other
-# runs of the same machinery (the installed package's test): TOV_GTK_PROGRAM (the program, by
-# default the build's tov-upgrade-logged) and TOV_GTK_SCENARIOS (the file of scenario_<name>
-# functions, by default scenarios.sh).
+# helpers), TOV_GTK_SHOTS (where the screenshots go, by default OUT_DIR/screenshots),
+# TOV_GTK_SHOT_EVERY_WINDOW (when set, a numbered picture of every window as it comes, as the demo
+# keeps). For other runs of the same machinery (the installed package's test): TOV_GTK_PROGRAM
+# (the program, by default the build's tov-upgrade-logged) and TOV_GTK_SCENARIOS (the file of
+# scenario_<name> functions, by default scenarios.sh).
 # Writes OUT_DIR/result.log, one PASS or FAIL line per check; exits 1 on any FAIL, after printing
 # the FAIL lines. The native preset runs each scenario as the ctest entry gtk.<name>.
 set -u

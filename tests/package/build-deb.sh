@@ -36,7 +36,7 @@ expected=$(
   cat <<'LIST'
 ./usr/bin/tov-upgrade
 ./usr/bin/tov-upgrade-cli
-./usr/share/applications/tov-upgrade.desktop
+./usr/share/applications/org.example.tov_upgrade.desktop
 ./usr/share/doc/tov-upgrade/changelog.gz
 ./usr/share/doc/tov-upgrade/copyright
 ./usr/share/icons/hicolor/scalable/apps/tov-upgrade.svg
@@ -55,6 +55,27 @@ program=$unpacked/usr/bin/tov-upgrade
 check "no window log in the packaged program" bash -c '! grep -q TOV_GTK_LOG "$1"' grep "$program"
 check "the packaged program reads no environment variable" \
   bash -c '! nm -D --undefined-only "$1" | grep -Eq "\b(secure_)?(g_)?getenv\b"' nm "$program"
+# The licence: MIT in the copyright file (machine-readable, lintian reads its syntax) and in the
+# metainfo, whose id names the desktop entry and which provides both programs.
+copyright=$unpacked/usr/share/doc/tov-upgrade/copyright
+check "machine-readable copyright file, MIT for every file" bash -c \
+  'head -1 "$1" | grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" &&
+   grep -qx "License: MIT" "$1" && grep -q "Permission is hereby granted, free of charge" "$1"' \
+  copyright "$copyright"
+metainfo=$unpacked/usr/share/metainfo/org.example.tov_upgrade.metainfo.xml
+check "metainfo: MIT, CC0-1.0 metadata, the desktop entry's id, both programs, version $version" \
+  python3 - "$metainfo" "$version" "$unpacked/usr/share/applications" <<'PY'
+import os, sys, xml.etree.ElementTree as ET
+root = ET.parse(sys.argv[1]).getroot()
+id = root.findtext("id")
+ok = (root.findtext("project_license") == "MIT" and root.findtext("metadata_license") == "CC0-1.0"
+      and root.findtext("launchable") == id + ".desktop"
+      and os.path.exists(os.path.join(sys.argv[3], id + ".desktop"))
+      and sorted(b.text for b in root.iter("binary")) == ["tov-upgrade", "tov-upgrade-cli"]
+      and root.find("releases/release").get("version") == sys.argv[2]
+      and "tov-upgrade-cli" in ET.tostring(root.find("description"), encoding="unicode"))
+sys.exit(0 if ok else 1)
+PY
 for page in tov-upgrade tov-upgrade-cli; do
   check "the man page $page(1) reads without warnings" \
     bash -c 'out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$1" 2>&1 >/dev/null); echo -n "$out"; [ -z "$out" ]' \
