@@ -175,11 +175,11 @@ bool ScriptedDevice::step() {
             ++seen.unexpected;
         }
     }
-    if (seen.floodBlock != 0) {
+    if (seen.floodBlock != 0 && seen.floodSent < 40000) {
         for (int i = 0; i < 5; ++i)
             udp.sendTo(tftpAck(seen.floodBlock - 1), serverAddress, serverPort);
         seen.floodSent += 5;
-        sleepMilliseconds(1);
+        sleepMilliseconds(5);
     }
     return cancel;
 }

@@ -50,7 +50,7 @@ struct DeviceScript {
     std::uint32_t staleAt = kNever;     // before this block's ACK, 120 copies of the previous ACK
     std::uint32_t silentFrom = kNever;  // from this block on, nothing is acknowledged
     // From this block on nothing is acknowledged either; instead every step sends 5 stale ACKs
-    // and lets 1 ms pass on the clock (a flood that never stops).
+    // and lets 5 ms pass on the clock, for 40 s on the clock (longer than the transfer waits).
     std::uint32_t floodFrom = kNever;
     std::uint32_t repeatRrqAt = kNever; // the RRQ is sent again before this block's ACK
     // Instead of this block's first ACK, the same ACK comes from another port of the device's
