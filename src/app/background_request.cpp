@@ -139,6 +139,10 @@ RequestResult runBackgroundRequest(const DeviceRequest& request, DigestChallenge
     BarAnimation bar;
     int silentRetries = 0;
     for (;;) {
+        // Checked before every attempt, so also after every prompt: once the caller's reason to
+        // send has gone (a Cancel elsewhere ended the transfer), nothing more is sent.
+        if (stopWhen != nullptr && stopWhen->load())
+            return {RequestStatus::stopped, 0};
         auto attempt = std::make_shared<Attempt>();
         attempt->endpoints = request.endpoints;
         attempt->path = request.path;

@@ -15,7 +15,7 @@ inline constexpr std::uint16_t kDeviceHttpPort = 80;
 enum class RequestStatus {
     answered,         // `received` bytes (0 or more) are in the response buffer
     cancelled,        // the user cancelled the connecting window or the password prompt
-    stopped,          // `stopWhen` turned true while the exchange ran: it was abandoned
+    stopped,          // `stopWhen` turned true: the exchange was abandoned, or never started
     cannotOpenSocket, // the exchange's own failures
     cannotBindSocket,
     cannotConnect,
@@ -41,7 +41,8 @@ struct DeviceRequest {
 // Runs the request to its end, answering challenges with `digest` (updated: nonce, count,
 // credentials) and updating `deviceInfo` from an answered page. An abandoned exchange (Cancel, or
 // `stopWhen`) may still be blocked on its socket; it works on copies, so nothing it still
-// receives reaches `digest` or `deviceInfo`.
+// receives reaches `digest` or `deviceInfo`. With `stopWhen` true before an attempt (the first,
+// or one after a prompt) nothing is sent.
 RequestResult runBackgroundRequest(const DeviceRequest& request, DigestChallenge& digest,
                                    DeviceInfo& deviceInfo,
                                    const std::atomic<bool>* stopWhen = nullptr);

@@ -49,7 +49,8 @@ DeliveryOutcome deliverFirmware(FirmwareDelivery& delivery) {
 
 namespace {
 
-// The device gets this long after its settling wait to show its information page again.
+// The device gets this long after its settling wait to show its information page again: no
+// request after the first starts later than this, one every 2 s.
 constexpr std::uint32_t kRestartGraceMilliseconds = 30000;
 constexpr std::uint32_t kRestartRetryMilliseconds = 2000;
 
@@ -140,8 +141,10 @@ Failure failureOf(const FirmwareDelivery& delivery, DeliveryOutcome outcome) {
 }
 
 // After its restart the device must show its page again, with a software version (it may still
-// be starting: it is asked again for a while), and that version must not be the one it ran
-// before while the image carries another: then it refused the image.
+// be starting: it is asked again every 2 s, the last time at most 30 s after the first). Only a
+// version seen to be the new one is a success: the image's own, or, when the version it ran
+// before is known, any other one (a device may write versions in its own form). Versions compare
+// by their letters and digits, whatever the case.
 int reportDeviceAfterRestart(UpgradeContext& ctx, std::string_view versionBefore) {
     const std::uint32_t firstAsked = millisecondClock();
     for (;;) {
@@ -154,14 +157,21 @@ int reportDeviceAfterRestart(UpgradeContext& ctx, std::string_view versionBefore
             return endWith(Failure::notBack);
         if (ctx.deviceInfo.softwareVersion[0] != '\0')
             break;
-        if (millisecondClock() - firstAsked >= kRestartGraceMilliseconds)
+        // Asked again only when the next request still starts within the grace period.
+        if (millisecondClock() - firstAsked > kRestartGraceMilliseconds - kRestartRetryMilliseconds)
             return endWith(Failure::notBack);
         sleepMilliseconds(kRestartRetryMilliseconds);
     }
     const std::string_view versionNow = textIn(ctx.deviceInfo.softwareVersion);
-    if (versionNow == versionBefore && versionNow != imageVersion(ctx.firmware))
-        return endWith(
-            failureWithVersion(Failure::stillOldVersion, ctx.deviceInfo.softwareVersion));
+    const bool isTheImages = sameLettersAndDigits(versionNow, imageVersion(ctx.firmware));
+    const bool beforeKnown = !versionBefore.empty();
+    if (!isTheImages && !(beforeKnown && !sameLettersAndDigits(versionNow, versionBefore))) {
+        // Back on the version it ran before: it refused the image. With none known from before,
+        // a version that is not the image's confirms nothing.
+        const Failure reason =
+            beforeKnown ? Failure::stillOldVersion : Failure::versionNotConfirmed;
+        return endWith(failureWithVersion(reason, ctx.deviceInfo.softwareVersion));
+    }
     runSuccessDialog(ctx.deviceAddressText, ctx.deviceInfo.softwareVersion);
     return 0;
 }

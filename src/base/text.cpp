@@ -48,6 +48,25 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool sameLettersAndDigits(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    const auto counts = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    };
+    std::size_t i = 0;
+    std::size_t j = 0;
+    for (;;) {
+        while (i < a.size() && !counts(a[i]))
+            ++i;
+        while (j < b.size() && !counts(b[j]))
+            ++j;
+        if (i == a.size() || j == b.size())
+            return i == a.size() && j == b.size();
+        if (lower(a[i++]) != lower(b[j++]))
+            return false;
+    }
+}
+
 AddressText addressText(std::uint32_t address) {
     AddressText text;
     formatText(text, "%u.%u.%u.%u", address >> 24, (address >> 16) & 0xff, (address >> 8) & 0xff,

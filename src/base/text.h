@@ -29,6 +29,10 @@ void wipeText(std::string& secret);
 // Equal apart from ASCII letter case.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
+// The same ASCII letters and digits in the same order, apart from letter case; every other
+// character is left out ("2.0.10(e)" and "2.0.10E" are the same version).
+bool sameLettersAndDigits(std::string_view a, std::string_view b);
+
 // "a.b.c.d" from a host-order IPv4 address, most significant byte first.
 using AddressText = std::array<char, 16>;
 AddressText addressText(std::uint32_t address);

@@ -51,7 +51,7 @@ bool acceptAck(TftpSession& s, const TransferHooks& hooks, const Ipv4SocketAddre
     }
     s.currentBlockLength = s.blockCounter == s.blockCount ? s.lastBlockLength : kTftpBlockSize;
     sendCurrentBlock(s, peer);
-    clock.resendAt = millisecondClock() + kTftpResendMilliseconds;
+    clock.resendAt = millisecondClock() + tftpResendDelay(0);
     trace("Send block %u (%u)", s.blockCounter, s.currentBlockLength);
     return false;
 }
@@ -77,7 +77,7 @@ TransferOutcome sendImage(TftpSession& s, const TransferHooks& hooks) {
         return TransferOutcome::cancelled;
     sendTftpOack(s.socket, s.packet, peer, s.imageSize);
     const std::uint32_t start = millisecondClock();
-    TransferClock clock{start + kTftpResendMilliseconds, start + kTftpPeriodicMilliseconds, 0};
+    TransferClock clock{start + tftpResendDelay(0), start + kTftpPeriodicMilliseconds, 0};
 
     for (;;) {
         Ipv4SocketAddress from{};
@@ -97,7 +97,8 @@ TransferOutcome sendImage(TftpSession& s, const TransferHooks& hooks) {
             if (hooks.stopRequested())
                 return TransferOutcome::cancelled;
             resend(s, peer);
-            clock.resendAt = now + kTftpResendMilliseconds;
+            // Measured from this resend on the clock, never from datagrams that came meanwhile.
+            clock.resendAt = millisecondClock() + tftpResendDelay(clock.expiries);
         }
         // The caller's work whenever the socket is quiet, and at least every 10 ms while
         // datagrams pour in, so a flood never keeps the window (and its Cancel) waiting.
@@ -115,6 +116,13 @@ TransferOutcome sendImage(TftpSession& s, const TransferHooks& hooks) {
 }
 
 } // namespace
+
+std::uint32_t tftpResendDelay(int expiries) {
+    std::uint32_t delay = kTftpResendMilliseconds;
+    for (int i = 0; i < expiries && delay < kTftpLongestResendMilliseconds; ++i)
+        delay *= 2;
+    return std::min(delay, kTftpLongestResendMilliseconds);
+}
 
 TransferOutcome transferTftpImage(TftpSession& session, const TransferHooks& hooks) {
     const TransferOutcome outcome = sendImage(session, hooks);

@@ -7,10 +7,14 @@
 
 #include "tftp/tftp_session.h"
 
-// Silence on the clock before the last packet is sent again, and the expiry at which the
-// transfer is given up: at least 3 s without an accepted ACK.
+// Silence on the clock before the last packet is sent again: 100 ms after a new packet, twice as
+// long after each resend, at most 1 s; the transfer is given up at the 30th expiry without an
+// accepted ACK, 27.5 s after the last new packet (the OACK announces a 5 s timeout).
 inline constexpr std::uint32_t kTftpResendMilliseconds = 100;
+inline constexpr std::uint32_t kTftpLongestResendMilliseconds = 1000;
 inline constexpr int kTftpExpiryLimit = 30;
+// The silence allowed after `expiries` expiries since the last accepted ACK.
+std::uint32_t tftpResendDelay(int expiries);
 // The caller's periodic work (its window) runs at least this often, however busy the socket.
 inline constexpr std::uint32_t kTftpPeriodicMilliseconds = 10;
 

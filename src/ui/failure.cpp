@@ -68,6 +68,11 @@ FailureText failureText(const UpgradeFailure& failure) {
         formatText(formatted, kErrorStillOldVersion, failure.version.data());
         return formatted;
     }
+    case Failure::versionNotConfirmed: {
+        FailureText formatted;
+        formatText(formatted, kErrorVersionNotConfirmed, failure.version.data());
+        return formatted;
+    }
     }
     FailureText plain;
     copyText(plain, text);
@@ -114,6 +119,8 @@ const char* failureName(Failure reason) {
         return "not_back";
     case Failure::stillOldVersion:
         return "still_old_version";
+    case Failure::versionNotConfirmed:
+        return "version_not_confirmed";
     }
     return "failure";
 }

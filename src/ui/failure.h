@@ -26,13 +26,16 @@ enum class Failure {
     uploadIncomplete,
     notBack,         // no software version after the restart
     stillOldVersion, // back on the version it ran before: it refused the image
+    // Neither the image's version nor, with none known from before, a version seen to change.
+    versionNotConfirmed,
 };
 
 inline constexpr std::size_t kFailureArgumentSize = 128;
 
 struct UpgradeFailure {
     Failure reason;
-    // stillOldVersion: the software version the device still reports; empty otherwise.
+    // stillOldVersion, versionNotConfirmed: the software version the device reports after its
+    // restart; empty otherwise.
     std::array<char, kFailureArgumentSize> version{};
 };
 

@@ -55,6 +55,10 @@ inline constexpr char kErrorListenerThread[] = "Upgrade Failed: Can't start TFTP
 // the image carries another: it refused the image.
 inline constexpr char kErrorStillOldVersion[] =
     "Upgrade Failed: TOV still reports software version %s";
+// A device that came back with a version (%s) that is not the image's, while the version it ran
+// before is not known: nothing shows that it installed the image.
+inline constexpr char kErrorVersionNotConfirmed[] =
+    "Upgrade Failed: TOV reports software version %s, not the new one";
 // The build's stand-in image is never sent to a device off loopback.
 inline constexpr char kErrorStandInImage[] =
     "Upgrade Failed: This program carries a test image, not TOV firmware";

@@ -28,3 +28,14 @@ TEST(TextBounds, UnterminatedBufferEndsAtItsSize) {
     const char full[4] = {'a', 'b', 'c', 'd'};
     EXPECT_EQ(textIn(full), "abcd");
 }
+
+TEST(TextBounds, VersionsCompareByLettersAndDigitsOnly) {
+    EXPECT_TRUE(sameLettersAndDigits("2.0.10(e)", "2.0.10e"));
+    EXPECT_TRUE(sameLettersAndDigits("2.0.10(e)", " 2-0-10-E."));
+    EXPECT_FALSE(sameLettersAndDigits("2.0.10(e)", "V 2.0.10(e)"));
+    EXPECT_TRUE(sameLettersAndDigits("", "()"));
+    EXPECT_FALSE(sameLettersAndDigits("2.0.10(e)", "2.0.1(0e)x"));
+    EXPECT_FALSE(sameLettersAndDigits("2.0.10(e)", "2.0.10"));
+    EXPECT_FALSE(sameLettersAndDigits("2.0.10(e)", "2.0.9(a)"));
+    EXPECT_FALSE(sameLettersAndDigits("2.0.10", "2.0.10(e)"));
+}

@@ -140,9 +140,9 @@ TEST(CliExitStatus, EachFailureHasItsStatus) {
         {Failure::listenerBind, 6},         {Failure::listenerThread, 6},
         {Failure::imageTooLarge, 6},        {Failure::cancelledWhileInstalling, 5},
         {Failure::uploadIncomplete, 1},     {Failure::notBack, 1},
-        {Failure::stillOldVersion, 1},
+        {Failure::stillOldVersion, 1},      {Failure::versionNotConfirmed, 1},
     };
-    EXPECT_EQ(table.size(), static_cast<std::size_t>(Failure::stillOldVersion) + 1);
+    EXPECT_EQ(table.size(), static_cast<std::size_t>(Failure::versionNotConfirmed) + 1);
     for (const auto& [reason, status] : table)
         EXPECT_EQ(exitStatusFor(reason), status) << failureName(reason);
 }

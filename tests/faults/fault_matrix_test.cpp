@@ -3,6 +3,7 @@
 // what the user sees (exact texts), the exit status 0 and the bytes the device stored.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -126,6 +127,15 @@ void answerPassword(std::vector<std::string> passwords) {
         storeCredentials("admin", passwords[(*next)++], credentials);
         return true;
     };
+}
+
+// The connections of the closing request and its repetitions: every one after the upgrade
+// request's.
+std::vector<std::string> closingConnections(const Outcome& o) {
+    auto all = o.deviceEvents("http_connection");
+    all.erase(all.begin(),
+              all.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(all.size(), 2)));
+    return all;
 }
 
 int shownCount(const std::string& prefix) {
@@ -508,7 +518,7 @@ TEST(Faults, CancelAtConfirmation) {
 TEST(Faults, CancelDuringTheTransfer) {
     Scenario s = withSim({});
     s.prepare = [] {
-                // Once the device holds 500 blocks (256,000 bytes).
+        // Once the device holds 500 blocks (256,000 bytes).
         cancelWhen(ProgressKind::uploading, [] {
             return deviceLogged({"\"event\":\"tftp_recv\"", "\"op\":\"DATA\""}) >= 500;
         });
@@ -549,7 +559,7 @@ TEST(Faults, FloodNeitherHurriesNorEndsTheTransfer) {
     const auto floods = o.deviceEvents("flood_end");
     ASSERT_EQ(floods.size(), 1u);
     EXPECT_EQ(floods[0].find("\"sent\":0,"), std::string::npos);
-        // The junk brought no resend: were each datagram counted as silence, thousands would have
+    // The junk brought no resend: were each datagram counted as silence, thousands would have
     // come. (A resend or two stays possible: on this scaled clock 100 ms of silence is 3 ms.)
     EXPECT_LE(o.deviceEvents("tftp_recv", {"\"op\":\"DATA\""}).size(), 1418u + 2);
 }
@@ -616,6 +626,16 @@ TEST(Faults, ClosingAnswerWithoutTheVersionIsNoSuccess) {
     EXPECT_TRUE(o.saw(kUploaded));
     EXPECT_GE(connections(o), 4); // the closing request was repeated
     expectImageStored(o);
+    // Every 2 s (63 ms on this clock) as the device saw it, so at most 16 in the 30 s (0.94 s).
+    const auto closing = closingConnections(o);
+    ASSERT_GE(closing.size(), 2u);
+    EXPECT_LE(closing.size(), 16u);
+    long closest = 1000000;
+    for (std::size_t i = 1; i < closing.size(); ++i)
+        closest =
+            std::min(closest, Outcome::eventTime(closing[i]) - Outcome::eventTime(closing[i - 1]));
+    EXPECT_GE(closest, 60);
+    EXPECT_LE(Outcome::eventTime(closing.back()) - Outcome::eventTime(closing.front()), 1000);
 }
 
 TEST(Faults, DeviceStillOnItsOldVersionRefusedTheImage) {
@@ -671,6 +691,98 @@ TEST(FaultsRealClock, SilentDeviceEndsIncomplete) {
     const Outcome o = runScenario(s);
     expectFailure(o, "Upgrade Failed: Firmware Upload Incomplete");
     EXPECT_TRUE(o.saw(kSettling));
-    EXPECT_GE(o.seconds, 49.9 + 3.0); // 3,000 idle polls of at least 1 ms, then the wait
+    EXPECT_GE(o.seconds, 49.9 + 3.0); // 27.5 s of backed-off resends, then the wait
+    expectNothingStored(o);
+}
+
+// ---- only what the device is seen to do counts -------------------------------------------
+
+TEST(Faults, UnknownVersionBeforeAndTheOldOneAfterIsNoSuccess) {
+    // The first page carries no software version; the device turns the image down and comes
+    // back on its old one. Nothing shows that it changed: no success.
+    const Outcome o = runScenario(withSim({"--fault-no-version", "1", "--fault-keep-old-version"}));
+    expectFailure(o, "Upgrade Failed: TOV reports software version 2.0.9(a), not the new one");
+    EXPECT_TRUE(o.saw("confirm shows: serial=FM2000A123456 mac=00:0E:08:12:34:56 software= "
+                      "hardware=1.2 product=TOV-2000"));
+    EXPECT_TRUE(o.saw(kUploaded));
+    EXPECT_EQ(o.deviceEvents("tftp_end", {"\"complete\":true", "\"bytes\":725912"}).size(), 1u);
+    EXPECT_EQ(o.deviceEvents("image_check", {"\"accepted\":false"}).size(), 1u);
+    EXPECT_FALSE(o.stored);
+    EXPECT_EQ(connections(o), 3); // the closing request was answered with a version: asked once
+}
+
+TEST(Faults, ImagesVersionInTheDevicesOwnFormIsASuccess) {
+    // No version before either, but the device reports the image's in its own spelling.
+    const Outcome o =
+        runScenario(withSim({"--fault-no-version", "1", "--installed-version", "2.0.10E"}));
+    expectEndedCleanly(o);
+    EXPECT_TRUE(o.errors().empty()) << "error box: " << o.errors().front();
+    EXPECT_TRUE(o.saw("success title: TOV@127.0.0.2 Upgrade Successful!"));
+    EXPECT_TRUE(o.saw("success shows: 2.0.10E"));
+    expectImageStored(o);
+    EXPECT_EQ(o.deviceEvents("restart_end", {"\"software_version\":\"2.0.10E\""}).size(), 1u);
+}
+
+TEST(Faults, DeviceWritingItsFlashGetsItsWholeImage) {
+    // Before the ACK of block 700 the device falls silent for 250 ms, 8 s on the program's
+    // clock: longer than the OACK's 5 s, well within the 27.5 s the transfer waits. The resends
+    // meanwhile back off: a dozen, where one every 100 ms would have been 80.
+    const Outcome o =
+        runScenario(withSim({"--fault-ack-pause", "700", "--fault-ack-pause-ms", "250"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.deviceEvents("fault", {"\"kind\":\"ack-pause\"", "\"block\":700"}).size(), 1u);
+    const auto copies = o.deviceEvents("tftp_recv", {"\"op\":\"DATA\"", "\"block\":700,"});
+    EXPECT_GE(copies.size(), 5u);
+    EXPECT_LE(copies.size(), 16u);
+}
+
+TEST(Faults, CancelWhileThePasswordPromptIsOpenSendsNothingFurther) {
+    // The first page is a 404 (no password asked); the upgrade request is challenged. While its
+    // prompt is open the user cancels the waiting window, then gives the password at the prompt:
+    // the upgrade request is not sent again.
+    Scenario s = withSim({"--password", "secret", "--fault-404", "1"});
+    s.prepare = [] {
+        cancelWhen(ProgressKind::waiting, [] { return uiShowed("dialog: password"); });
+        scriptedUi().password = [](Credentials& credentials) {
+            for (int i = 0; i < 500 && !uiShowed("destroy: waiting"); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the TFTP thread ends
+            recordShown(uiShowed("destroy: waiting") ? "prompt answered after the Cancel"
+                                                     : "prompt answered, no Cancel seen");
+            storeCredentials("admin", "secret", credentials);
+            return true;
+        };
+    };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_TRUE(o.saw("cancel: waiting"));
+    EXPECT_TRUE(o.saw("prompt answered after the Cancel"));
+    EXPECT_EQ(o.count("dialog: password"), 1);
+    EXPECT_EQ(o.deviceEvents("http_request").size(), 2u); // the page and the challenged request
+    EXPECT_TRUE(o.deviceEvents("auth", {"\"accepted\":true"}).empty());
+    EXPECT_TRUE(o.deviceEvents("upgrade_request").empty());
+    EXPECT_TRUE(o.deviceEvents("tftp_send").empty());
+    expectNothingStored(o);
+}
+
+TEST(Faults, DeviceElsewhereOnLoopbackIsUpgraded) {
+    // The stand-in image goes to any address of 127.0.0.0/8, not only to 127.0.0.x: a device on
+    // 127.1.2.3 (the one on 127.0.0.2 is left alone).
+    Scenario s = withSim({});
+    s.moreDevices = {"127.1.2.3"};
+    s.prepare = [] {
+        scriptedUi().address = [](const AddressDialogView& view, AddressChoice& choice) {
+            return acceptAddressEntry("127.1.2.3", 0, view.localAddresses, choice);
+        };
+    };
+    const Outcome o = runScenario(s);
+    expectEndedCleanly(o);
+    EXPECT_TRUE(o.errors().empty()) << "error box: " << o.errors().front();
+    EXPECT_TRUE(o.saw("title: uploading: Uploading Firmware to TOV@127.1.2.3 725912/725912 Bytes"));
+    EXPECT_TRUE(o.saw("success title: TOV@127.1.2.3 Upgrade Successful!"));
+    EXPECT_TRUE(o.saw("success shows: 2.0.10(e)"));
+    ASSERT_EQ(o.moreDevicesStoredTheImage.size(), 1u);
+    EXPECT_TRUE(o.moreDevicesStoredTheImage[0]);
+    EXPECT_EQ(connections(o), 0);
     expectNothingStored(o);
 }

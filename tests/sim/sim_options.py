@@ -33,7 +33,8 @@ class CommandLine(unittest.TestCase):
                   "fault-upgrade-unanswered", "fault-no-page-from",
                   "fault-keep-old-version", "fault-challenge-crlf",
                   "fault-hijacker", "fault-flood-after-block", "fault-flood-ms",
-                  "fault-flood-while-waiting", "help"}
+                  "fault-flood-while-waiting", "fault-no-version", "installed-version",
+                  "fault-ack-pause", "fault-ack-pause-ms", "help"}
         self.assertLessEqual(wanted, listed)
 
     def test_bad_options_exit_2_with_a_message(self):

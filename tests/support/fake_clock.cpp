@@ -1,6 +1,7 @@
 // Replaces the platform's clock.cpp in the timed tests: the clock only moves when slept.
 #include "fake_clock.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "platform/platform.h"
@@ -8,6 +9,7 @@
 namespace {
 std::atomic<std::uint32_t> now{0};
 std::atomic<std::uint64_t> slept{0};
+std::atomic<std::uint32_t> realWaitLimit{kNoRealWaitLimit};
 } // namespace
 
 void setFakeClock(std::uint32_t value) {
@@ -20,6 +22,9 @@ std::uint32_t fakeClockNow() {
 std::uint64_t fakeSleptMilliseconds() {
     return slept;
 }
+void limitFakeClockRealWaits(std::uint32_t milliseconds) {
+    realWaitLimit = milliseconds;
+}
 
 std::uint32_t millisecondClock() {
     return now;
@@ -27,14 +32,14 @@ std::uint32_t millisecondClock() {
 // A real wait, as a peer on the other side keeps real time; a wait that saw nothing moves the
 // clock on by its whole length.
 bool waitReadableOnClock(SocketHandle socket, std::uint32_t milliseconds) {
-    if (waitReadable(socket, milliseconds))
+    if (waitReadable(socket, std::min<std::uint32_t>(milliseconds, realWaitLimit)))
         return true;
     sleepMilliseconds(milliseconds);
     return false;
 }
 
 bool waitThreadOnClock(ThreadHandle thread, std::uint32_t milliseconds) {
-    if (waitThreadFinished(thread, milliseconds))
+    if (waitThreadFinished(thread, std::min<std::uint32_t>(milliseconds, realWaitLimit)))
         return true;
     sleepMilliseconds(milliseconds);
     return false;

@@ -97,6 +97,10 @@ bool ScriptedDevice::step() {
     auto answer = [&](std::uint32_t block) {
         if (block >= script.silentFrom)
             return;
+        if (block >= script.floodFrom) {
+            seen.floodBlock = block;
+            return;
+        }
         if (script.dropAckEvery != 0 && block > seen.lastDroppedEvery &&
             block % script.dropAckEvery == 0) {
             seen.lastDroppedEvery = block;
@@ -151,6 +155,7 @@ bool ScriptedDevice::step() {
             }
         } else if (opcode == 3 && bytes.size() >= 4) {
             ++seen.dataPackets;
+            seen.dataTimes.push_back(millisecondClock());
             seen.lastDataLength = static_cast<int>(bytes.size());
             const std::uint32_t block = be16(bytes, 2);
             if (block == (seen.nextBlock & 0xFFFF) && !seen.lastBlockSeen) {
@@ -169,6 +174,12 @@ bool ScriptedDevice::step() {
         } else {
             ++seen.unexpected;
         }
+    }
+    if (seen.floodBlock != 0 && seen.floodSent < 40000) {
+        for (int i = 0; i < 5; ++i)
+            udp.sendTo(tftpAck(seen.floodBlock - 1), serverAddress, serverPort);
+        seen.floodSent += 5;
+        sleepMilliseconds(5);
     }
     return cancel;
 }

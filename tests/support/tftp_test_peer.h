@@ -49,6 +49,9 @@ struct DeviceScript {
     bool duplicateAcks = false;         // every ACK is sent twice
     std::uint32_t staleAt = kNever;     // before this block's ACK, 120 copies of the previous ACK
     std::uint32_t silentFrom = kNever;  // from this block on, nothing is acknowledged
+    // From this block on nothing is acknowledged either; instead every step sends 5 stale ACKs
+    // and lets 5 ms pass on the clock, for 40 s on the clock (longer than the transfer waits).
+    std::uint32_t floodFrom = kNever;
     std::uint32_t repeatRrqAt = kNever; // the RRQ is sent again before this block's ACK
     // Instead of this block's first ACK, the same ACK comes from another port of the device's
     // address, or from another address with the device's port.
@@ -69,6 +72,9 @@ struct DeviceRecord {
     int resends = 0;    // DATA packets repeating the block before the expected one
     int unexpected = 0; // anything else that arrived
     int lastDataLength = -1;
+    std::vector<std::uint32_t> dataTimes; // the clock as each DATA packet arrived
+    int floodSent = 0;
+    std::uint32_t floodBlock = 0; // the block whose ACK the flood repeats
     bool lastBlockSeen = false;
     std::uint32_t nextBlock = 1;
     std::uint32_t lastDroppedEvery = 0;

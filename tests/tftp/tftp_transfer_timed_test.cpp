@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/firmware_delivery.h"
 #include "app/settling_wait.h"
@@ -14,6 +15,20 @@
 
 namespace {
 
+// The silence before each resend of one block, from the packets' times at the device: 100 ms,
+// twice as long each time, at most 1 s.
+std::vector<std::uint32_t> resendGaps(const std::vector<std::uint32_t>& times, std::size_t first) {
+    std::vector<std::uint32_t> gaps;
+    for (std::size_t i = first + 1; i < times.size(); ++i)
+        gaps.push_back(times[i] - times[i - 1]);
+    return gaps;
+}
+std::vector<std::uint32_t> doublingGaps(std::size_t count) {
+    std::vector<std::uint32_t> gaps = {100, 200, 400, 800};
+    gaps.resize(count, 1000);
+    return gaps;
+}
+
 class TftpTransfer : public ::testing::Test {
   protected:
     void SetUp() override { resetScriptedUi(); }
@@ -22,6 +37,7 @@ class TftpTransfer : public ::testing::Test {
             destroyProgressWindow(window);
         window = nullptr;
         resetScriptedUi();
+        limitFakeClockRealWaits(kNoRealWaitLimit);
     }
 
     // Runs one transfer of `bytes` against a device following `script`, as the TFTP thread does:
@@ -208,6 +224,7 @@ TEST_F(TftpTransfer, RepeatedRrqMidTransferChangesNothing) {
 TEST_F(TftpTransfer, ErrorAnswerToTheOackEndsNothingUntilTheThirtiethExpiry) {
     DeviceScript script;
     script.refuseOack = true;
+    limitFakeClockRealWaits(1); // 27.5 s on the clock; the device answers before every wait
     EXPECT_FALSE(transfer(3000, script));
     EXPECT_EQ(outcome, TransferOutcome::givenUp);
     EXPECT_EQ(device->seen.oacks, 30); // the first and 29 resends
@@ -221,6 +238,7 @@ TEST_F(TftpTransfer, ErrorAnswerToTheOackEndsNothingUntilTheThirtiethExpiry) {
 TEST_F(TftpTransfer, SilentDeviceGetsTwentyNineResendsOfItsBlock) {
     DeviceScript script;
     script.silentFrom = 3;
+    limitFakeClockRealWaits(1); // 27.5 s on the clock; the device answers before every wait
     EXPECT_FALSE(transfer(3000, script));
     EXPECT_EQ(outcome, TransferOutcome::givenUp);
     EXPECT_EQ(device->seen.dataPackets, 2 + 30);
@@ -228,6 +246,25 @@ TEST_F(TftpTransfer, SilentDeviceGetsTwentyNineResendsOfItsBlock) {
     EXPECT_EQ(session.blockCounter, 3u);
     EXPECT_EQ(session.bytesAcknowledged, 1024u);
     EXPECT_EQ(captions().back(), "Uploading Firmware to TOV@127.0.0.1 1024/3000 Bytes");
+    // Given up 27.5 s after block 3 first left: more than five times the OACK's 5 s.
+    ASSERT_EQ(device->seen.dataTimes.size(), 32u);
+    EXPECT_EQ(resendGaps(device->seen.dataTimes, 2), doublingGaps(29));
+    EXPECT_EQ(fakeClockNow() - device->seen.dataTimes[2], 27500u);
+}
+
+TEST_F(TftpTransfer, FloodNeitherHurriesNorPutsOffTheResends) {
+    // From block 3 on, stale ACKs pour in without a pause: the resends keep the clock's time.
+    DeviceScript script;
+    script.floodFrom = 3;
+    EXPECT_FALSE(transfer(3000, script));
+    EXPECT_EQ(outcome, TransferOutcome::givenUp);
+    EXPECT_EQ(device->seen.resends, 29);
+    EXPECT_GT(device->seen.floodSent, 25000);
+    ASSERT_EQ(device->seen.dataTimes.size(), 32u);
+    const auto gaps = resendGaps(device->seen.dataTimes, 2);
+    EXPECT_EQ(gaps, doublingGaps(29));
+    EXPECT_GE(*std::min_element(gaps.begin(), gaps.end()), 80u);
+    EXPECT_EQ(fakeClockNow() - device->seen.dataTimes[2], 27500u);
 }
 
 class TftpSettling : public ::testing::Test {

@@ -35,6 +35,8 @@ TEST(FailureText, EveryFailureHasTheDialogsText) {
         {Failure::uploadIncomplete, "Upgrade Failed: Firmware Upload Incomplete"},
         {Failure::notBack, "Upgrade Failed: TOV not responding after firmware upload"},
         {Failure::stillOldVersion, "Upgrade Failed: TOV still reports software version 2.0.9(a)"},
+        {Failure::versionNotConfirmed,
+         "Upgrade Failed: TOV reports software version 2.0.9(a), not the new one"},
     };
     std::set<std::string> names;
     for (const Row& row : table) {
@@ -43,9 +45,9 @@ TEST(FailureText, EveryFailureHasTheDialogsText) {
         names.insert(failureName(row.reason));
     }
     // Each failure once, each with a name of its own.
-    EXPECT_EQ(table.size(), static_cast<std::size_t>(Failure::stillOldVersion) + 1);
+    EXPECT_EQ(table.size(), static_cast<std::size_t>(Failure::versionNotConfirmed) + 1);
     EXPECT_EQ(names.size(), table.size());
-    // Only the version failure carries its argument into the text.
+    // Only the version failures carry their argument into the text.
     EXPECT_STREQ(failureText(failureWithVersion(Failure::noResponse, "x")).data(),
                  "Upgrade Failed: No Response From TOV");
 }

@@ -240,7 +240,10 @@ void Device::finishUpgrade() {
     }
     if (!r.transferComplete)
         return; // nothing received: the device carries on as it was
-    pendingVersion_ = r.accepted ? r.version : web_.identity.softwareVersion;
+    if (!r.accepted)
+        pendingVersion_ = web_.identity.softwareVersion;
+    else
+        pendingVersion_ = o_.installedVersion.empty() ? r.version : o_.installedVersion;
     logEvent(Event("restart_begin")
                  .number("restart_ms", o_.restartMs)
                  .flag("never_return", o_.neverReturn)

@@ -204,7 +204,10 @@ ServeResult serveRequest(WebState& web, Reply& reply, const std::string& peer) {
         const bool withSerial = !o.pageWithoutSerial.contains(page);
         if (!withSerial)
             logEvent(Event("fault").text("kind", "no-serial").number("page", page));
-        answer(reply, 200, "OK", "", advancedPage(web.identity, withSerial));
+        const bool withVersion = !o.pageWithoutVersion.contains(page);
+        if (!withVersion)
+            logEvent(Event("fault").text("kind", "no-version").number("page", page));
+        answer(reply, 200, "OK", "", advancedPage(web.identity, withSerial, withVersion));
         return result;
     }
     if (path == "/admin/upgrade") {

@@ -67,12 +67,16 @@ struct SimOptions {
     bool upgradeUnanswered = false;        // act on the upgrade request, never answer or close it
     bool keepOldVersion = false;           // refuse every complete image: store and install nothing
     bool noFetch = false;                  // answer the upgrade request, never fetch the image
+    std::string installedVersion;          // reported after an install instead of the image's
+    std::uint32_t ackPauseBlock = 0;       // pause before the ACK of this DATA block (0: off)
+    std::uint32_t ackPauseMs = 3500;       // for this long, as a device writing its flash
     bool challengeCrlf = false;            // header lines injected into the challenge's nonce
     FaultList closeWithoutAnswer;          // HTTP request numbers
     FaultList neverAnswer;
     FaultList notFound;
     FaultList challengeWithoutNonce;
     FaultList pageWithoutSerial;  // numbers of served information pages
+    FaultList pageWithoutVersion; // the same, without the Software Version label
     std::uint32_t noPageFrom = 0; // from this HTTP request on, information pages lack every label
 };
 

@@ -48,12 +48,14 @@ std::string row(std::string_view label, std::string_view value) {
 
 } // namespace
 
-std::string advancedPage(const DeviceIdentity& id, bool withSerialNumber) {
+std::string advancedPage(const DeviceIdentity& id, bool withSerialNumber,
+                         bool withSoftwareVersion) {
     std::string page = "<html>\n<head><title>TOV Telephone Adapter - Advanced</title></head>\n"
                        "<body>\n<h2>Device Information</h2>\n<table border=\"0\">\n";
     page += row("Product Name:", id.productName);
     page += row("MAC Address:", id.macAddress);
-    page += row("Software Version:", id.softwareVersion);
+    if (withSoftwareVersion)
+        page += row("Software Version:", id.softwareVersion);
     page += row("Hardware Version:", id.hardwareVersion);
     if (withSerialNumber)
         page += row("Serial Number:", id.serialNumber);

@@ -16,8 +16,10 @@ std::string escapeHtml(std::string_view text);
 std::string httpResponse(int status, std::string_view reason, std::string_view extraHeaders,
                          std::string_view body, bool keepOpen);
 
-// /admin/advanced: each label in its own cell, its value in the next cell.
-std::string advancedPage(const DeviceIdentity& identity, bool withSerialNumber);
+// /admin/advanced: each label in its own cell, its value in the next cell; a fault may leave out
+// the serial number's or the software version's row.
+std::string advancedPage(const DeviceIdentity& identity, bool withSerialNumber,
+                         bool withSoftwareVersion);
 // /admin/advanced as a device in trouble might serve it: a page, but none of the five labels.
 std::string unlabelledPage();
 std::string simplePage(std::string_view title, std::string_view message);

@@ -42,6 +42,7 @@ class Transfer {
     bool onOack(std::span<const std::uint8_t> p);
     bool onData(std::span<const std::uint8_t> p, bool& finished);
     void afterAckFaults(std::uint16_t block);
+    void pauseBeforeAck(std::uint16_t block);
     void dally();
     void fail(const std::string& why, std::uint16_t code = 0, const char* message = nullptr);
     void restartTimer() {
@@ -60,6 +61,7 @@ class Transfer {
     Packet lastSent_;
     Endpoint lastTo_;
     long lastAcked_ = -1; // -1: nothing yet; 0: the OACK
+    bool paused_ = false; // --fault-ack-pause taken
     std::set<std::uint16_t> droppedOnce_;
     Clock::time_point deadline_;
     std::uint32_t retries_ = 0;
@@ -165,6 +167,21 @@ void Transfer::afterAckFaults(std::uint16_t block) {
     }
 }
 
+// --fault-ack-pause: silent for a while before the ACK, reading nothing, as a device that writes
+// the block to flash first; what the server resends meanwhile waits in the socket.
+void Transfer::pauseBeforeAck(std::uint16_t block) {
+    if (paused_ || block != o_.ackPauseBlock)
+        return;
+    paused_ = true;
+    logEvent(Event("fault")
+                 .text("kind", "ack-pause")
+                 .number("block", block)
+                 .number("ms", o_.ackPauseMs));
+    const auto until = Clock::now() + std::chrono::milliseconds(o_.ackPauseMs);
+    while (!stop_.load() && Clock::now() < until)
+        ::poll(nullptr, 0, 10);
+}
+
 bool Transfer::onOack(std::span<const std::uint8_t> p) {
     if (lastAcked_ == 0) {
         sendAck(0); // the server did not get our ACK 0
@@ -246,6 +263,7 @@ bool Transfer::onData(std::span<const std::uint8_t> p, bool& finished) {
     }
     out_.image.insert(out_.image.end(), p.begin() + 4, p.end());
     lastAcked_ = block;
+    pauseBeforeAck(block);
     restartTimer();
     sendAck(block);
     afterAckFaults(block);

@@ -6,6 +6,7 @@ int exitStatusFor(Failure reason) {
     case Failure::uploadIncomplete:
     case Failure::notBack:
     case Failure::stillOldVersion:
+    case Failure::versionNotConfirmed:
         return kExitDeviceFailed;
     case Failure::noResponse:
     case Failure::cannotConnect:
