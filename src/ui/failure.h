@@ -14,6 +14,8 @@ enum class Failure {
     cannotBindHttpSocket,
     cannotConnect,
     noResponse,       // the information page came back empty
+    authenticationUnanswerable, // a 401 whose challenge the program cannot answer (Basic, ...)
+    upgradeRefused, // the upgrade request answered with an error status and no read request came
     userAbort,        // the user declined or cancelled
     passwordNotGiven, // the device asks for a password and none was given
     passwordRefused,  // the device refused the password given, and no other was given
@@ -34,9 +36,12 @@ struct UpgradeFailure {
     Failure reason;
     // stillOldVersion: the software version the device still reports; empty otherwise.
     std::array<char, kFailureArgumentSize> version{};
+    // upgradeRefused: the HTTP status the device answered with; 0 otherwise.
+    int status = 0;
 };
 
 UpgradeFailure failureWithVersion(Failure reason, const char* version);
+UpgradeFailure failureWithStatus(Failure reason, int status);
 
 // The error box's text for the failure, byte for byte as the Windows program shows it.
 using FailureText = std::array<char, 256>;

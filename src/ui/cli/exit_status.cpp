@@ -6,12 +6,14 @@ int exitStatusFor(Failure reason) {
     case Failure::uploadIncomplete:
     case Failure::notBack:
     case Failure::stillOldVersion:
+    case Failure::upgradeRefused:
         return kExitDeviceFailed;
     case Failure::noResponse:
     case Failure::cannotConnect:
         return kExitUnreachable;
     case Failure::passwordNotGiven:
     case Failure::passwordRefused:
+    case Failure::authenticationUnanswerable:
         return kExitAuthentication;
     case Failure::userAbort:
     case Failure::cancelledWhileInstalling:
