@@ -110,8 +110,8 @@ RequestStatus statusOf(HttpOutcome outcome) {
         return RequestStatus::cannotBindSocket;
     case HttpOutcome::cannotConnect:
         return RequestStatus::cannotConnect;
-    case HttpOutcome::unanswerableChallenge:
-        return RequestStatus::unanswerableChallenge;
+    case HttpOutcome::authUnsupported:
+        return RequestStatus::authUnsupported;
     case HttpOutcome::answered:
     case HttpOutcome::challenged:
         break;

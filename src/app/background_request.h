@@ -16,7 +16,7 @@ enum class RequestStatus {
     answered,         // `received` bytes (0 or more) are in the response buffer
     cancelled,        // the user cancelled the connecting window or the password prompt
     stopped,          // `stopWhen` turned true while the exchange ran: it was abandoned
-    unanswerableChallenge, // a 401 the program cannot answer: nothing more is to be sent
+    authUnsupported,  // a 401 the program cannot answer: nothing more is to be sent
     cannotOpenSocket, // the exchange's own failures
     cannotBindSocket,
     cannotConnect,

@@ -74,8 +74,8 @@ Failure failureOf(const RequestResult& request) {
         return Failure::cannotBindHttpSocket;
     case RequestStatus::cannotConnect:
         return Failure::cannotConnect;
-    case RequestStatus::unanswerableChallenge:
-        return Failure::authenticationUnanswerable;
+    case RequestStatus::authUnsupported:
+        return Failure::authUnsupported;
     case RequestStatus::cancelled:
         if (request.atPasswordPrompt)
             return request.passwordRefused ? Failure::passwordRefused : Failure::passwordNotGiven;

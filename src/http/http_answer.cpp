@@ -58,7 +58,8 @@ bool isChunked(std::string_view head) {
     if (!value)
         return false;
     const std::size_t comma = value->rfind(',');
-    const std::string_view last = comma == std::string_view::npos ? *value : value->substr(comma + 1);
+    const std::string_view last =
+        comma == std::string_view::npos ? *value : value->substr(comma + 1);
     return equalsIgnoringCase(trimmed(last), "chunked");
 }
 

@@ -14,15 +14,15 @@ enum class ChunkStep { sizeLine, data, dataEnd, trailer };
 // for the terminating zero.
 struct AnswerAssembly {
     std::span<char> buffer;
-    std::size_t kept = 0;             // the answer's text so far
-    std::size_t used = 0;             // kept text plus the bytes not yet decoded
-    std::size_t headSearchedTo = 0;   // where the search for the head's empty line goes on
-    bool headSeen = false;            // the final (not interim) head is in
-    std::optional<std::size_t> end;   // the whole answer's length, from Content-Length
-    bool chunked = false;             // the body comes in chunks
+    std::size_t kept = 0;           // the answer's text so far
+    std::size_t used = 0;           // kept text plus the bytes not yet decoded
+    std::size_t headSearchedTo = 0; // where the search for the head's empty line goes on
+    bool headSeen = false;          // the final (not interim) head is in
+    std::optional<std::size_t> end; // the whole answer's length, from Content-Length
+    bool chunked = false;           // the body comes in chunks
     ChunkStep step = ChunkStep::sizeLine;
-    std::size_t chunkLeft = 0;        // data bytes of the current chunk still to come
-    bool complete = false;            // nothing more belongs to the answer
+    std::size_t chunkLeft = 0; // data bytes of the current chunk still to come
+    bool complete = false;     // nothing more belongs to the answer
 };
 
 AnswerAssembly startAnswer(std::span<char> buffer);

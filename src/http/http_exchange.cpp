@@ -146,7 +146,7 @@ HttpResult httpExchange(const HttpEndpoints& endpoints, const char* path, std::s
     case AnswerKind::challenge:
         return {HttpOutcome::challenged, received, status};
     case AnswerKind::unanswerableChallenge:
-        return {HttpOutcome::unanswerableChallenge, received, status};
+        return {HttpOutcome::authUnsupported, received, status};
     case AnswerKind::page:
         break;
     }

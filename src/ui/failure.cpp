@@ -40,7 +40,7 @@ FailureText failureText(const UpgradeFailure& failure) {
     case Failure::noResponse:
         text = kErrorNoResponse;
         break;
-    case Failure::authenticationUnanswerable:
+    case Failure::authUnsupported:
         text = kErrorUnanswerableAuthentication;
         break;
     case Failure::upgradeRefused: {
@@ -104,8 +104,8 @@ const char* failureName(Failure reason) {
         return "cannot_connect";
     case Failure::noResponse:
         return "no_response";
-    case Failure::authenticationUnanswerable:
-        return "authentication_unanswerable";
+    case Failure::authUnsupported:
+        return "authentication_unsupported";
     case Failure::upgradeRefused:
         return "upgrade_refused";
     case Failure::userAbort:

@@ -14,8 +14,8 @@ enum class Failure {
     cannotBindHttpSocket,
     cannotConnect,
     noResponse,       // the information page came back empty
-    authenticationUnanswerable, // a 401 whose challenge the program cannot answer (Basic, ...)
-    upgradeRefused, // the upgrade request answered with an error status and no read request came
+    authUnsupported,  // a 401 the program cannot answer: Basic only, Digest without nonce, ...
+    upgradeRefused,   // an error status to the upgrade request, and no read request after it
     userAbort,        // the user declined or cancelled
     passwordNotGiven, // the device asks for a password and none was given
     passwordRefused,  // the device refused the password given, and no other was given

@@ -95,7 +95,7 @@ TEST(CliExitStatus, EachFailureHasItsStatus) {
         {Failure::socketLibrary, 6},        {Failure::imageMissing, 6},
         {Failure::standInImage, 6},         {Failure::cannotOpenHttpSocket, 6},
         {Failure::cannotBindHttpSocket, 6}, {Failure::cannotConnect, 3},
-        {Failure::noResponse, 3},           {Failure::authenticationUnanswerable, 4},
+        {Failure::noResponse, 3},           {Failure::authUnsupported, 4},
         {Failure::upgradeRefused, 1},       {Failure::userAbort, 5},
         {Failure::passwordNotGiven, 4},     {Failure::passwordRefused, 4},
         {Failure::listenerMemory, 6},       {Failure::listenerSocket, 6},

@@ -239,8 +239,8 @@ TEST_F(DigestTest, OverlongValuesAreCutAtTheFieldSize) {
     const std::string realm(200, 'R'), nonce(300, 'N'), qop(20, 'q'), algorithm(40, 'a'),
         opaque(500, 'o');
     // An over-long algorithm is none the program can answer.
-    EXPECT_FALSE(parse("realm=\"" + realm + "\" nonce=\"" + nonce + "\" algorithm=\"" +
-                       algorithm + "\""));
+    EXPECT_FALSE(
+        parse("realm=\"" + realm + "\" nonce=\"" + nonce + "\" algorithm=\"" + algorithm + "\""));
     ASSERT_TRUE(parse("realm=\"" + realm + "\" nonce=\"" + nonce + "\" qop=\"" + qop +
                       "\" opaque=\"" + opaque + "\""));
     EXPECT_EQ(std::string(digest().realm), realm.substr(0, 127));

@@ -93,7 +93,8 @@ TEST(HttpAnswer, TheLimitHoldsForTheDecodedText) {
     // 3,000 bytes in chunks of 16: more on the wire than the 4,095 bytes the buffer takes.
     std::string body, decoded;
     for (int i = 0; i < 187; ++i) {
-        const std::string data = "0123456789abcde" + std::string(1, static_cast<char>('A' + i % 26));
+        const std::string data =
+            "0123456789abcde" + std::string(1, static_cast<char>('A' + i % 26));
         body += "10\r\n" + data + "\r\n";
         decoded += data;
     }

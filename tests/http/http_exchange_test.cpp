@@ -154,7 +154,7 @@ TEST_F(HttpExchangeTest, ChallengeWithoutNonceIsNeverThePage) {
     setDeviceInfo("old");
     const HttpResult result =
         exchangeFrom(kLoopbackAddress, server.port(), "/admin/advanced", state.responseBuffer);
-    EXPECT_EQ(result.outcome, HttpOutcome::unanswerableChallenge);
+    EXPECT_EQ(result.outcome, HttpOutcome::authUnsupported);
     EXPECT_EQ(result.received, static_cast<int>(answer.size()));
     EXPECT_EQ(result.status, 401);
     expectDeviceInfoUnchanged("old");
@@ -375,17 +375,19 @@ TEST_F(HttpExchangeTest, OnlyADigestChallengeOfMd5IsAnswered) {
     };
     EXPECT_EQ(kind("WWW-Authenticate: Basic realm=\"TOV\"\r\n"), AnswerKind::unanswerableChallenge);
     EXPECT_EQ(kind(""), AnswerKind::unanswerableChallenge);
-    EXPECT_EQ(kind("WWW-Authenticate: Digest realm=\"TOV\", nonce=\"n1\", algorithm=\"SHA-256\"\r\n"),
-              AnswerKind::unanswerableChallenge);
+    EXPECT_EQ(
+        kind("WWW-Authenticate: Digest realm=\"TOV\", nonce=\"n1\", algorithm=\"SHA-256\"\r\n"),
+        AnswerKind::unanswerableChallenge);
     // A scheme word inside a quoted value is no challenge.
     EXPECT_EQ(kind("WWW-Authenticate: Basic realm=\"x, Digest realm=\", nonce=\"n1\"\r\n"),
               AnswerKind::unanswerableChallenge);
     EXPECT_STREQ(state.digest.nonce, "");
 
     // The Digest challenge's own values, whatever precedes it.
-    EXPECT_EQ(kind("WWW-Authenticate: Basic realm=\"basic\"\r\n"
-                   "WWW-Authenticate: digest realm=\"TOV\", nonce=\"n1\", qop=\"auth-int,auth\"\r\n"),
-              AnswerKind::challenge);
+    EXPECT_EQ(
+        kind("WWW-Authenticate: Basic realm=\"basic\"\r\n"
+             "WWW-Authenticate: digest realm=\"TOV\", nonce=\"n1\", qop=\"auth-int,auth\"\r\n"),
+        AnswerKind::challenge);
     EXPECT_STREQ(state.digest.realm, "TOV");
     EXPECT_STREQ(state.digest.qop, "auth");
     EXPECT_EQ(kind("WWW-Authenticate: Basic realm=\"basic\", Digest realm=\"TOV2\", nonce=\"n2\", "

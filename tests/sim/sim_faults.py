@@ -262,7 +262,7 @@ class HttpFaults(unittest.TestCase):
             self.assertTrue(response.startswith(b"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 401 "))
             head, _, body = response.partition(b"\r\n\r\n")[2].partition(b"\r\n\r\n")
             lines = head.split(b"\r\n")
-            self.assertEqual(lines[2], b'www-authenticate: Basic realm="TOV"')
+            self.assertEqual(lines[2], b'www-authenticate: Basic realm="TOV (basic)"')
             self.assertTrue(lines[3].startswith(b'www-authenticate: Digest realm="TOV", nonce="'))
             self.assertIn(b"Transfer-Encoding: chunked", lines)
             self.assertNotIn(b"Content-Length", head)
@@ -270,7 +270,7 @@ class HttpFaults(unittest.TestCase):
             self.assertTrue(body.endswith(b"\r\n0\r\n\r\n"))
         with Sim("--password", "pw", "--basic-challenge", "only") as sim:
             response = sim.get("/admin/advanced")
-            self.assertIn(b'\r\nWWW-Authenticate: Basic realm="TOV"\r\n', response)
+            self.assertIn(b'\r\nWWW-Authenticate: Basic realm="TOV (basic)"\r\n', response)
             self.assertNotIn(b"Digest", response)
 
     def test_upgrade_request_refused_with_a_status(self):

@@ -23,7 +23,7 @@ TEST(FailureText, EveryFailureHasTheDialogsText) {
         {Failure::cannotBindHttpSocket, "Upgrade Failed: Can't bind HTTP socket"},
         {Failure::cannotConnect, "Upgrade Failed: Can't connect to TOV"},
         {Failure::noResponse, "Upgrade Failed: No Response From TOV"},
-        {Failure::authenticationUnanswerable,
+        {Failure::authUnsupported,
          "Upgrade Failed: TOV asks for an authentication this program cannot give"},
         {Failure::upgradeRefused, "Upgrade Failed: TOV refused the upgrade request (HTTP 403)"},
         {Failure::userAbort, "Upgrade Failed: User Abort"},

@@ -50,7 +50,8 @@ void challenge(WebState& web, Reply& reply, bool withNonce) {
     const SimOptions& o = web.options;
     // --challenge-lower-case: header names are case-insensitive, and some servers write them so.
     const std::string name = o.challengeLowerCase ? "www-authenticate: " : "WWW-Authenticate: ";
-    const std::string basic = name + "Basic realm=\"" + o.realm + "\"\r\n";
+    // A realm of its own, so a client that takes the Basic one's for the Digest one is refused.
+    const std::string basic = name + "Basic realm=\"" + o.realm + " (basic)\"\r\n";
     std::string header;
     if (o.basicChallenge != BasicChallenge::none)
         header += basic;
@@ -233,8 +234,10 @@ ServeResult serveRequest(WebState& web, Reply& reply, const std::string& peer) {
         }
         if (o.upgradeStatus != 0) {
             // Refused, as a device that will not be upgraded so answers: nothing is fetched.
-            logEvent(Event("fault").text("kind", "upgrade-status").number("n", n).number(
-                "status", o.upgradeStatus));
+            logEvent(Event("fault")
+                         .text("kind", "upgrade-status")
+                         .number("n", n)
+                         .number("status", o.upgradeStatus));
             answerPage(reply, static_cast<int>(o.upgradeStatus), "Refused",
                        "The upgrade request is refused.");
             return result;

@@ -72,10 +72,10 @@ struct SimOptions {
     bool challengeCrlf = false;            // header lines injected into the challenge's nonce
     bool challengeLowerCase = false;       // the challenge's header name in lower case
     BasicChallenge basicChallenge = BasicChallenge::none;
-    bool continueFirst = false;     // a "100 Continue" before every answer
-    std::uint32_t chunkSize = 0;    // answers' bodies chunked in pieces this long (0: not chunked)
+    bool continueFirst = false;      // a "100 Continue" before every answer
+    std::uint32_t chunkSize = 0;     // answers' bodies chunked in pieces this long (0: not chunked)
     std::uint32_t upgradeStatus = 0; // answer the upgrade request with this status, fetch nothing
-    FaultList closeWithoutAnswer;          // HTTP request numbers
+    FaultList closeWithoutAnswer;    // HTTP request numbers
     FaultList neverAnswer;
     FaultList notFound;
     FaultList challengeWithoutNonce;

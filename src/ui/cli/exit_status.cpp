@@ -13,7 +13,7 @@ int exitStatusFor(Failure reason) {
         return kExitUnreachable;
     case Failure::passwordNotGiven:
     case Failure::passwordRefused:
-    case Failure::authenticationUnanswerable:
+    case Failure::authUnsupported:
         return kExitAuthentication;
     case Failure::userAbort:
     case Failure::cancelledWhileInstalling:
