@@ -67,9 +67,9 @@ std::optional<std::size_t> digestSchemeAt(std::string_view value) {
         } else if (!quoted && c == ',') {
             challengeMayStart = true;
         } else if (c != ' ' && c != '\t') {
-            const std::string_view word = value.substr(i, 6);
-            const bool ends = i + 6 == value.size() || value[i + 6] == ' ' || value[i + 6] == '\t';
-            if (!quoted && challengeMayStart && equalsIgnoringCase(word, "Digest") && ends)
+            // The word ends at a blank or with the value; checked only once it is six long.
+            if (!quoted && challengeMayStart && equalsIgnoringCase(value.substr(i, 6), "Digest") &&
+                (i + 6 == value.size() || value[i + 6] == ' ' || value[i + 6] == '\t'))
                 return i;
             challengeMayStart = false;
         }
