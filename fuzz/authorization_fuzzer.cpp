@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DigestChallenge stored{};
     std::string response = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest ";
     response.append(rest);
-    if (!parseHttpResponse(response.c_str(), stored))
+    if (classifyAnswer(response.c_str(), stored) != AnswerKind::challenge)
         return 0;
     Credentials credentials{};
     storeCredentials(user, password, credentials);

@@ -112,6 +112,8 @@ RequestStatus statusOf(HttpOutcome outcome) {
         return RequestStatus::cannotBindSocket;
     case HttpOutcome::cannotConnect:
         return RequestStatus::cannotConnect;
+    case HttpOutcome::authUnsupported:
+        return RequestStatus::authUnsupported;
     case HttpOutcome::answered:
     case HttpOutcome::challenged:
         break;
@@ -151,6 +153,9 @@ RequestResult runBackgroundRequest(const DeviceRequest& request, DigestChallenge
         // The exchange authorizes a request whenever the state holds a password.
         const bool sentPassword = digest.password[0] != '\0';
         const AttemptEnd end = runAttempt(attempt, request.window, bar, stopWhen);
+        // An abandoned request may have gone out with the next count: it is never used again.
+        if (end != AttemptEnd::finished && sentPassword)
+            ++digest.nonceCount;
         if (end == AttemptEnd::cancelled)
             return {RequestStatus::cancelled, 0};
         if (end == AttemptEnd::stopped)
@@ -160,8 +165,11 @@ RequestResult runBackgroundRequest(const DeviceRequest& request, DigestChallenge
         digest = attempt->digest;
         deviceInfo = attempt->deviceInfo;
         const HttpResult& result = attempt->result;
-        if (result.outcome != HttpOutcome::challenged)
-            return {statusOf(result.outcome), result.received};
+        if (result.outcome != HttpOutcome::challenged) {
+            RequestResult ended{statusOf(result.outcome), result.received};
+            ended.httpStatus = result.status;
+            return ended;
+        }
 
         // The device wants credentials. A fresh nonce (count back at 0) for a client that
         // already holds a password earns one silent repetition; anything else asks the user.

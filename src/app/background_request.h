@@ -16,6 +16,7 @@ enum class RequestStatus {
     answered,         // `received` bytes (0 or more) are in the response buffer
     cancelled,        // the user cancelled the connecting window or the password prompt
     stopped,          // `stopWhen` turned true: the exchange was abandoned, or never started
+    authUnsupported,  // a 401 the program cannot answer: nothing more is to be sent
     cannotOpenSocket, // the exchange's own failures
     cannotBindSocket,
     cannotConnect,
@@ -28,6 +29,7 @@ struct RequestResult {
     // device had refused a password sent before that prompt.
     bool atPasswordPrompt = false;
     bool passwordRefused = false;
+    int httpStatus = 0; // answered: the answer's status code (0 without a status line)
 };
 
 // One request: both ends, the path, and the connecting window's subject (the device's address as
@@ -41,8 +43,8 @@ struct DeviceRequest {
 // Runs the request to its end, answering challenges with `digest` (updated: nonce, count,
 // credentials) and updating `deviceInfo` from an answered page. An abandoned exchange (Cancel, or
 // `stopWhen`) may still be blocked on its socket; it works on copies, so nothing it still
-// receives reaches `digest` or `deviceInfo`. With `stopWhen` true before an attempt (the first,
-// or one after a prompt) nothing is sent.
+// receives reaches `digest` or `deviceInfo`, but the nonce count it may have sent is counted.
+// With `stopWhen` true before an attempt (the first, or one after a prompt) nothing is sent.
 RequestResult runBackgroundRequest(const DeviceRequest& request, DigestChallenge& digest,
                                    DeviceInfo& deviceInfo,
                                    const std::atomic<bool>* stopWhen = nullptr);

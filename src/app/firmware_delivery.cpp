@@ -65,6 +65,18 @@ void stopFirmwareDelivery(FirmwareDelivery& delivery) {
     finishFirmwareDelivery(delivery);
 }
 
+bool awaitReadRequest(const FirmwareDelivery& delivery, std::uint32_t milliseconds) {
+    constexpr std::uint32_t kPollMilliseconds = 10;
+    const std::uint32_t start = millisecondClock();
+    for (;;) {
+        if (delivery.readRequestArrived.load() || delivery.transferOver.load())
+            return true;
+        if (millisecondClock() - start >= milliseconds)
+            return false;
+        sleepMilliseconds(kPollMilliseconds);
+    }
+}
+
 std::optional<TftpReadRequest> waitForDevice(FirmwareDelivery& delivery) {
     const DeliveryInputs& inputs = delivery.inputs;
     ProgressWindow window = openProgressWindow({ProgressKind::waiting, inputs.deviceAddressText});

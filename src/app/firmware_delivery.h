@@ -44,6 +44,8 @@ struct FirmwareDelivery {
     // Set by the TFTP thread once the transfer is over (or never happens): from then on nothing
     // the upgrade request could still bring matters.
     std::atomic<bool> transferOver{false};
+    // Set by the TFTP thread once the device asked for the image.
+    std::atomic<bool> readRequestArrived{false};
 
     ~FirmwareDelivery();
     // True once the TFTP thread is to stop: the main thread asked, or the user cancelled `window`.
@@ -64,6 +66,10 @@ DeliveryOutcome deliverFirmware(FirmwareDelivery& delivery);
 DeliveryOutcome finishFirmwareDelivery(FirmwareDelivery& delivery);
 // Asks the TFTP thread to stop at its next poll, then waits for it to end.
 void stopFirmwareDelivery(FirmwareDelivery& delivery);
+// Waits on the program's clock, at most `milliseconds`, for the device's read request: true once
+// it came or the TFTP thread is over by itself (the user cancelled its window), false when the
+// time ran out without either.
+bool awaitReadRequest(const FirmwareDelivery& delivery, std::uint32_t milliseconds);
 
 // The body's steps, each under its window.
 // Waits under the waiting window for the read request for the offered file from the device.

@@ -30,6 +30,7 @@ DeliveryOutcome deliverFirmware(FirmwareDelivery& delivery) {
     if (!request)
         return DeliveryOutcome::cancelled;
     delivery.request = *request;
+    delivery.readRequestArrived.store(true);
 
     ProgressWindow upload =
         openProgressWindow({ProgressKind::uploading, delivery.inputs.deviceAddressText});
@@ -53,6 +54,8 @@ namespace {
 // request after the first starts later than this, one every 2 s.
 constexpr std::uint32_t kRestartGraceMilliseconds = 30000;
 constexpr std::uint32_t kRestartRetryMilliseconds = 2000;
+// A device that refused the upgrade request is given this long to ask for the image all the same.
+constexpr std::uint32_t kRefusedUpgradeGraceMilliseconds = 5000;
 
 using SoftwareVersion = std::array<char, sizeof DeviceInfo::softwareVersion>;
 
@@ -72,6 +75,8 @@ Failure failureOf(const RequestResult& request) {
         return Failure::cannotBindHttpSocket;
     case RequestStatus::cannotConnect:
         return Failure::cannotConnect;
+    case RequestStatus::authUnsupported:
+        return Failure::authUnsupported;
     case RequestStatus::cancelled:
         if (request.atPasswordPrompt)
             return request.passwordRefused ? Failure::passwordRefused : Failure::passwordNotGiven;
@@ -234,8 +239,9 @@ int runUpgrade(void* instance, const UpgradeOptions& options) {
             startTftpListener(delivery, ctx.localAddress, deliveryInputs(ctx), options.tftpPort))
         return endWith(*failure);
 
-    // The upgrade request; its answer is not examined, and once the transfer is over it is no
-    // longer waited for (a device may fetch the image and never answer).
+    // The upgrade request. Once the transfer is over it is no longer waited for (a device may
+    // fetch the image and never answer); an error status ends the wait unless the device asks
+    // for the image within a few seconds all the same.
     const UpgradePath upgradePath =
         formatUpgradePath(ctx.localAddress, delivery->listener.boundPort, ctx.fileName);
     const RequestResult upgrade =
@@ -244,6 +250,11 @@ int runUpgrade(void* instance, const UpgradeOptions& options) {
     if (upgrade.status != RequestStatus::answered && upgrade.status != RequestStatus::stopped) {
         stopFirmwareDelivery(*delivery); // no block leaves after the user's Cancel
         return endWith(failureOf(upgrade));
+    }
+    if (upgrade.status == RequestStatus::answered && upgrade.httpStatus >= 400 &&
+        !awaitReadRequest(*delivery, kRefusedUpgradeGraceMilliseconds)) {
+        stopFirmwareDelivery(*delivery); // no block leaves after the box
+        return endWith(failureWithStatus(Failure::upgradeRefused, upgrade.httpStatus));
     }
 
     // The device fetches the image and restarts (deliverFirmware, on the TFTP thread).

@@ -38,6 +38,26 @@ void storeQuotedValue(std::string_view text, std::string_view name, char (&field
     copyText(field, value);
 }
 
+// The one quality of protection answered from the offered list ("auth,auth-int"): auth when
+// offered, else auth-int; a value that names neither is taken whole, as offered.
+std::string_view chosenQop(std::string_view offered) {
+    std::string_view authInt;
+    for (std::string_view rest = offered; !rest.empty();) {
+        const std::size_t comma = rest.find(',');
+        std::string_view item = rest.substr(0, comma);
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+        while (!item.empty() && (item.front() == ' ' || item.front() == '\t'))
+            item.remove_prefix(1);
+        while (!item.empty() && (item.back() == ' ' || item.back() == '\t'))
+            item.remove_suffix(1);
+        if (equalsIgnoringCase(item, "auth"))
+            return item;
+        if (authInt.empty() && equalsIgnoringCase(item, "auth-int"))
+            authInt = item;
+    }
+    return authInt.empty() ? offered : authInt;
+}
+
 // MD5 of the pieces, joined by single colons.
 void md5Joined(std::span<std::uint8_t, kMd5DigestSize> digest,
                std::initializer_list<std::string_view> pieces) {
@@ -61,6 +81,11 @@ std::string_view hexView(std::span<const char, kDigestHexSize> hex) {
 
 bool parseDigestChallenge(std::string_view text, DigestChallenge& digest) {
     std::string_view value;
+    // Only MD5 and MD5-sess can be answered: a challenge naming another algorithm changes nothing.
+    if (findQuotedValue(text, "algorithm=\"", value) && !value.empty() &&
+        !equalsIgnoringCase(value, "MD5") && !equalsIgnoringCase(value, "MD5-sess"))
+        return false;
+
     if (!findQuotedValue(text, "realm=\"", value))
         return false;
     copyText(digest.realm, value);
@@ -78,7 +103,9 @@ bool parseDigestChallenge(std::string_view text, DigestChallenge& digest) {
     formatText(digest.cnonce, "%x", static_cast<unsigned>(drawRandom()));
 
     storeQuotedValue(text, "algorithm=\"", digest.algorithm);
-    storeQuotedValue(text, "qop=\"", digest.qop);
+    if (!findQuotedValue(text, "qop=\"", value))
+        value = {};
+    copyText(digest.qop, chosenQop(value));
     storeQuotedValue(text, "opaque=\"", digest.opaque);
     return true;
 }

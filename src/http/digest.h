@@ -30,9 +30,11 @@ static_assert(sizeof(DigestChallenge) == 1060);
 // 32 lower-case hexadecimal digits and a terminating zero.
 inline constexpr std::size_t kDigestHexSize = 2 * kMd5DigestSize + 1;
 
-// Reads the challenge from `text` (a "WWW-Authenticate:" header up to the end of the answer) into
+// Reads the challenge from `text` (a Digest challenge up to the end of the answer's head) into
 // `digest`, drawing a fresh client nonce. True when both a quoted realm and a quoted nonce were
-// found; a nonce other than the last one starts the count afresh.
+// found and the algorithm, if named, is MD5 or MD5-sess (a challenge naming another changes
+// nothing); a nonce other than the last one starts the count afresh. Of a qop list one value is
+// kept: auth when offered, else auth-int.
 bool parseDigestChallenge(std::string_view text, DigestChallenge& digest);
 
 // The request digest of RFC 2617 section 3.2.2.1. An empty qop selects the form without

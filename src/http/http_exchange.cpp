@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/text.h"
+#include "http/http_answer.h"
 #include "platform/debug_log.h"
 
 namespace {
@@ -25,37 +26,6 @@ std::size_t writeRequest(std::span<char> request, const char* path, DigestChalle
     return length;
 }
 
-// The whole answer's length from a complete head that carries Content-Length; none when the head
-// has none (the answer then ends at the device's close) or a value that is not a plain number.
-std::optional<std::size_t> announcedLength(std::string_view head) {
-    constexpr std::size_t kMostBody = 1u << 30; // far beyond any buffer; keeps the sum small
-    std::size_t lineStart = head.find("\r\n");
-    while (lineStart != std::string_view::npos && lineStart + 2 < head.size()) {
-        const std::string_view rest = head.substr(lineStart + 2);
-        const std::string_view line = rest.substr(0, rest.find("\r\n"));
-        lineStart = head.find("\r\n", lineStart + 2);
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos ||
-            !equalsIgnoringCase(line.substr(0, colon), "Content-Length"))
-            continue;
-        std::string_view value = line.substr(colon + 1);
-        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-            value.remove_prefix(1);
-        while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
-            value.remove_suffix(1);
-        std::size_t length = 0;
-        for (const char c : value) {
-            if (c < '0' || c > '9' || length > kMostBody)
-                return std::nullopt;
-            length = length * 10 + static_cast<std::size_t>(c - '0');
-        }
-        if (value.empty() || length > kMostBody)
-            return std::nullopt;
-        return head.size() + 2 + length; // the head, the empty line, the body
-    }
-    return std::nullopt;
-}
-
 // A device that closes after its answer (as the TOV does) is given a moment to do so before the
 // program closes: whoever closes first keeps the connection's port in TIME_WAIT, and the program
 // has only 101 local ports. Bytes beyond the answer are not waited for.
@@ -66,38 +36,64 @@ void awaitDeviceClose(SocketHandle socket) {
         receiveBytes(socket, discard);
 }
 
-// Reads until the answer is complete: as long as its Content-Length says, or else until the
-// device closes the connection; or until a read fails or the buffer is full (one byte stays for
-// the terminating zero). The text stays terminated after every read.
-int readAnswer(SocketHandle socket, std::span<char> buffer) {
-    const std::size_t capacity = buffer.size() - 1;
-    std::size_t received = 0;
-    std::size_t headSearchedTo = 0;
-    std::optional<std::size_t> complete;
-    bool headSeen = false;
-    buffer[0] = '\0';
-    while (received < capacity && (!complete || received < *complete)) {
+// Reads until the answer is complete: as long as its Content-Length says, to its last chunk, or
+// else until the device closes the connection; or until a read fails or the buffer is full (one
+// byte stays for the terminating zero). Returns the length of the answer's text.
+std::size_t readAnswer(SocketHandle socket, std::span<char> buffer) {
+    AnswerAssembly answer = startAnswer(buffer);
+    for (std::span<char> room = answerRoom(answer); !room.empty(); room = answerRoom(answer)) {
         const int n = receiveBytes(
-            socket, std::span(reinterpret_cast<std::uint8_t*>(buffer.data()) + received,
-                              capacity - received));
+            socket, std::span(reinterpret_cast<std::uint8_t*>(room.data()), room.size()));
         if (n <= 0)
             break;
-        received += static_cast<std::size_t>(n);
-        buffer[received] = '\0';
-        if (!headSeen) {
-            // Only the new bytes (and the three before them) can complete the empty line.
-            const std::string_view text(buffer.data(), received);
-            const std::size_t end = text.find("\r\n\r\n", headSearchedTo);
-            headSearchedTo = received < 3 ? 0 : received - 3;
-            if (end != std::string_view::npos) {
-                headSeen = true;
-                complete = announcedLength(text.substr(0, end + 2));
-            }
+        answerArrived(answer, static_cast<std::size_t>(n));
+    }
+    if (answer.complete)
+        awaitDeviceClose(socket);
+    return finishAnswer(answer);
+}
+
+// Where the Digest challenge begins in a WWW-Authenticate value: at the scheme word "Digest"
+// (any letter case) that opens the value or follows a comma outside quotes. Other schemes'
+// challenges before it lend it nothing.
+std::optional<std::size_t> digestSchemeAt(std::string_view value) {
+    bool quoted = false;
+    bool challengeMayStart = true;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == '"') {
+            quoted = !quoted;
+            challengeMayStart = false;
+        } else if (!quoted && c == ',') {
+            challengeMayStart = true;
+        } else if (c != ' ' && c != '\t') {
+            // The word ends at a blank or with the value; checked only once it is six long.
+            if (!quoted && challengeMayStart && equalsIgnoringCase(value.substr(i, 6), "Digest") &&
+                (i + 6 == value.size() || value[i + 6] == ' ' || value[i + 6] == '\t'))
+                return i;
+            challengeMayStart = false;
         }
     }
-    if (complete && received >= *complete)
-        awaitDeviceClose(socket);
-    return static_cast<int>(received);
+    return std::nullopt;
+}
+
+// The text from the Digest scheme of the first WWW-Authenticate header (name in any letter case)
+// that carries one, to the end of the head; none when no header offers Digest.
+std::optional<std::string_view> digestChallengeIn(std::string_view head) {
+    std::size_t lineEnd = head.find("\r\n");
+    while (lineEnd != std::string_view::npos && lineEnd + 2 < head.size()) {
+        const std::size_t lineStart = lineEnd + 2;
+        const std::string_view rest = head.substr(lineStart);
+        const std::string_view line = rest.substr(0, rest.find("\r\n"));
+        lineEnd = head.find("\r\n", lineStart);
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos ||
+            !equalsIgnoringCase(line.substr(0, colon), "WWW-Authenticate"))
+            continue;
+        if (const auto scheme = digestSchemeAt(line.substr(colon + 1)))
+            return head.substr(lineStart + colon + 1 + *scheme);
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -132,44 +128,52 @@ HttpResult httpExchange(const HttpEndpoints& endpoints, const char* path, std::s
     HttpOutcome failure = HttpOutcome::answered;
     SocketGuard connection(openDeviceConnection(endpoints, failure));
     if (connection.get() == kInvalidSocket)
-        return {failure, 0};
+        return {failure, 0, 0};
     if (buffer.empty())
-        return {HttpOutcome::answered, 0};
+        return {HttpOutcome::answered, 0, 0};
 
     const std::size_t requestLength = writeRequest(buffer, path, digest);
     trace("%s", buffer.data());
     sendBytes(connection.get(),
               std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), requestLength));
 
-    const int received = readAnswer(connection.get(), buffer);
+    const int received = static_cast<int>(readAnswer(connection.get(), buffer));
     trace("recv done: %d bytes", received);
 
-    if (parseHttpResponse(buffer.data(), digest))
-        return {HttpOutcome::challenged, received};
+    const std::string_view text(buffer.data());
+    const int status = answerStatus(text.substr(0, text.find("\r\n"))).value_or(0);
+    switch (classifyAnswer(buffer.data(), digest)) {
+    case AnswerKind::challenge:
+        return {HttpOutcome::challenged, received, status};
+    case AnswerKind::unanswerableChallenge:
+        return {HttpOutcome::authUnsupported, received, status};
+    case AnswerKind::page:
+        break;
+    }
     if (received > 0)
         extractDeviceInfo(buffer.data(), deviceInfo);
-    return {HttpOutcome::answered, received};
+    return {HttpOutcome::answered, received, status};
 }
 
-bool parseHttpResponse(const char* response, DigestChallenge& digest) {
+AnswerKind classifyAnswer(const char* response, DigestChallenge& digest) {
     // The challenge is read from the head alone: nothing in the body is taken for a header.
     std::string_view text(response);
     text = text.substr(0, text.find("\r\n\r\n"));
     if (!text.starts_with("HTTP/1.1"))
-        return false;
+        return AnswerKind::page;
     // The character after the version (normally a blank), then any blanks and tabs.
     std::size_t at = 8;
     if (at >= text.size())
-        return false;
+        return AnswerKind::page;
     ++at;
     while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
         ++at;
-    const std::string_view status = text.substr(at);
-    if (status.empty() || !status.starts_with("401"))
-        return false;
+    if (!text.substr(at).starts_with("401"))
+        return AnswerKind::page;
 
-    const std::size_t header = status.find("WWW-Authenticate:");
-    if (header == std::string_view::npos)
-        return false;
-    return parseDigestChallenge(status.substr(header), digest);
+    // A 401 is never the page: either its Digest challenge is answered, or the upgrade ends.
+    const auto challenge = digestChallengeIn(text);
+    if (challenge && parseDigestChallenge(*challenge, digest))
+        return AnswerKind::challenge;
+    return AnswerKind::unanswerableChallenge;
 }

@@ -10,6 +10,12 @@ UpgradeFailure failureWithVersion(Failure reason, const char* version) {
     return failure;
 }
 
+UpgradeFailure failureWithStatus(Failure reason, int status) {
+    UpgradeFailure failure{reason};
+    failure.status = status;
+    return failure;
+}
+
 FailureText failureText(const UpgradeFailure& failure) {
     const char* text = kErrorUserAbort;
     switch (failure.reason) {
@@ -34,6 +40,14 @@ FailureText failureText(const UpgradeFailure& failure) {
     case Failure::noResponse:
         text = kErrorNoResponse;
         break;
+    case Failure::authUnsupported:
+        text = kErrorUnanswerableAuthentication;
+        break;
+    case Failure::upgradeRefused: {
+        FailureText formatted;
+        formatText(formatted, kErrorUpgradeRefused, failure.status);
+        return formatted;
+    }
     // The dialogs tell a Cancel at the password prompt, or while the device installs, as any
     // other Cancel.
     case Failure::userAbort:
@@ -95,6 +109,10 @@ const char* failureName(Failure reason) {
         return "cannot_connect";
     case Failure::noResponse:
         return "no_response";
+    case Failure::authUnsupported:
+        return "authentication_unsupported";
+    case Failure::upgradeRefused:
+        return "upgrade_refused";
     case Failure::userAbort:
         return "cancelled";
     case Failure::passwordNotGiven:

@@ -14,6 +14,8 @@ enum class Failure {
     cannotBindHttpSocket,
     cannotConnect,
     noResponse,       // the information page came back empty
+    authUnsupported,  // a 401 the program cannot answer: Basic only, Digest without nonce, ...
+    upgradeRefused,   // an error status to the upgrade request, and no read request after it
     userAbort,        // the user declined or cancelled
     passwordNotGiven, // the device asks for a password and none was given
     passwordRefused,  // the device refused the password given, and no other was given
@@ -37,9 +39,12 @@ struct UpgradeFailure {
     // stillOldVersion, versionNotConfirmed: the software version the device reports after its
     // restart; empty otherwise.
     std::array<char, kFailureArgumentSize> version{};
+    // upgradeRefused: the HTTP status the device answered with; 0 otherwise.
+    int status = 0;
 };
 
 UpgradeFailure failureWithVersion(Failure reason, const char* version);
+UpgradeFailure failureWithStatus(Failure reason, int status);
 
 // The error box's text for the failure, byte for byte as the Windows program shows it.
 using FailureText = std::array<char, 256>;

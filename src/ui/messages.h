@@ -39,6 +39,14 @@ inline constexpr char kErrorBoxCaption[] = "TOV Firwmare Upgrade Error";
 
 inline constexpr char kErrorWinsockInit[] = "Upgrade Failed: Winsock init error";
 inline constexpr char kErrorNoResponse[] = "Upgrade Failed: No Response From TOV";
+// A 401 the program cannot answer (Basic only, a Digest challenge without nonce, another
+// algorithm): the password is never sent in another form.
+inline constexpr char kErrorUnanswerableAuthentication[] =
+    "Upgrade Failed: TOV asks for an authentication this program cannot give";
+// The device answered the upgrade request with this error status (%d) and never asked for the
+// image.
+inline constexpr char kErrorUpgradeRefused[] =
+    "Upgrade Failed: TOV refused the upgrade request (HTTP %d)";
 inline constexpr char kErrorUserAbort[] = "Upgrade Failed: User Abort";
 inline constexpr char kErrorHttpSocket[] = "Upgrade Failed: Can't open HTTP socket";
 inline constexpr char kErrorHttpBind[] = "Upgrade Failed: Can't bind HTTP socket";

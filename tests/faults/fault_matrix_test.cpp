@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/platform.h"
 #include "scenario.h"
 #include "scripted_ui.h"
 #include "ui/dialog_logic.h"
@@ -21,6 +23,8 @@ const std::string kUploaded =
     "title: uploading: Uploading Firmware to TOV@127.0.0.2 725912/725912 Bytes";
 const std::string kSettling = "title: uploading: Updating Firmware to TOV@127.0.0.2";
 const std::string kConfirmTitle = "confirm title: Confirm Upgrade to Ver. 2.0.10(e)";
+const std::string kCannotAuthenticate =
+    "Upgrade Failed: TOV asks for an authentication this program cannot give";
 const std::string kConfirmShows = "confirm shows: serial=FM2000A123456 mac=00:0E:08:12:34:56 "
                                   "software=2.0.9(a) hardware=1.2 product=TOV-2000";
 // On the scaled clock the settling wait lasts 1.6 s: the device finishes its TFTP dally and its
@@ -347,11 +351,20 @@ TEST(Faults, NotFoundPageCountsAsAnAnswer) {
     EXPECT_TRUE(o.saw("confirm shows: serial= mac= software= hardware= product="));
 }
 
-TEST(Faults, ChallengeWithoutNonceCountsAsAnAnswer) {
-    const Outcome o = runScenario(withSim({"--password", "secret", "--fault-401-no-nonce", "1"}));
-    expectSuccess(o);
-    EXPECT_TRUE(o.saw("confirm shows: serial= mac= software= hardware= product="));
-    EXPECT_EQ(o.count("dialog: password"), 1); // asked at the upgrade request
+// A 401 the program cannot answer ends the upgrade at once: no prompt, no further request.
+void expectUnanswerableChallenge(const Outcome& o) {
+    expectFailure(o, kCannotAuthenticate);
+    EXPECT_FALSE(o.saw("dialog: password"));
+    EXPECT_FALSE(o.saw("dialog: confirm"));
+    EXPECT_EQ(connections(o), 1);
+    EXPECT_TRUE(o.deviceEvents("http_request", {"Authorization"}).empty());
+    expectNothingStored(o);
+}
+
+TEST(Faults, ChallengeWithoutNonceEndsTheUpgrade) {
+    // Once counted as the page (the confirmation showed five empty values): a 401 never is.
+    expectUnanswerableChallenge(
+        runScenario(withSim({"--password", "secret", "--fault-401-no-nonce", "1"})));
 }
 
 TEST(Faults, PageWithoutSerialNumberLeavesItEmpty) {
@@ -359,6 +372,106 @@ TEST(Faults, PageWithoutSerialNumberLeavesItEmpty) {
     expectSuccess(o);
     EXPECT_TRUE(o.saw("confirm shows: serial= mac=00:0E:08:12:34:56 software=2.0.9(a) "
                       "hardware=1.2 product=TOV-2000"));
+}
+
+TEST(Faults, BasicChallengeAloneEndsTheUpgrade) {
+    // The password never leaves the program in another form.
+    expectUnanswerableChallenge(
+        runScenario(withSim({"--password", "secret", "--basic-challenge", "only"})));
+}
+
+TEST(Faults, BasicChallengeBeforeTheDigestOneLendsItNothing) {
+    // The Basic challenge names another realm: taken for the Digest one, every request is refused.
+    const Outcome o = runScenario(withSim({"--password", "secret", "--basic-challenge", "first"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.count("dialog: password"), 1);
+    EXPECT_EQ(o.deviceEvents("auth", {"\"accepted\":true"}).size(), 3u);
+}
+
+TEST(Faults, LowerCaseChallengeHeaderAsksForThePassword) {
+    const Outcome o = runScenario(withSim({"--password", "secret", "--challenge-lower-case"}));
+    expectSuccess(o);
+    EXPECT_TRUE(o.saw(kConfirmShows));
+    EXPECT_EQ(o.count("dialog: password"), 1);
+    EXPECT_EQ(o.deviceEvents("auth", {"\"accepted\":true"}).size(), 3u);
+}
+
+TEST(Faults, QopListIsAnsweredWithAuth) {
+    const Outcome o = runScenario(withSim({"--password", "secret", "--qop", "auth,auth-int"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.count("dialog: password"), 1);
+    // Every authorized request answers with the one value (the closing one twice: the restart
+    // brought a fresh nonce).
+    const auto authorized = o.deviceEvents("http_request", {"Authorization: Digest"});
+    EXPECT_EQ(authorized.size(), 4u);
+    EXPECT_EQ(o.deviceEvents("http_request", {",qop=auth,nc=00000000"}).size(), authorized.size());
+    EXPECT_EQ(o.deviceEvents("auth", {"\"accepted\":true"}).size(), 3u);
+}
+
+TEST(Faults, InterimContinueBeforeEveryAnswerIsSkipped) {
+    const Outcome o = runScenario(withSim({"--password", "secret", "--continue-first"}));
+    expectSuccess(o);
+    EXPECT_TRUE(o.saw(kConfirmShows));
+    EXPECT_EQ(o.count("dialog: password"), 1);
+}
+
+TEST(Faults, ChunkedAnswersOnAConnectionLeftOpenAreDecodedToTheirLastChunk) {
+    // Chunks of 7 bytes split labels and values; the device never closes: the program ends each
+    // answer at its last chunk and closes.
+    const Outcome o = runScenario(withSim({"--chunked", "7", "--keep-alive"}));
+    expectSuccess(o);
+    EXPECT_TRUE(o.saw(kConfirmShows));
+    EXPECT_EQ(o.deviceEvents("http_client_closed").size(), 3u);
+}
+
+TEST(Faults, RefusedUpgradeRequestEndsTheWait) {
+    // The device answers the upgrade request with 403 and never asks for the image: 5 s on the
+    // program's clock after the answer the wait ends, the TFTP thread stopped before the box.
+    Scenario s = withSim({"--fault-upgrade-status", "403"});
+    s.prepare = [] {
+        auto answeredAt = std::make_shared<std::atomic<std::uint32_t>>(0);
+        auto seen = std::make_shared<std::atomic<bool>>(false);
+        scriptedUi().cancelProgress = [answeredAt, seen](ProgressKind kind) {
+            if (kind == ProgressKind::waiting && !*seen && shownCount("destroy: connecting") >= 2) {
+                *answeredAt = millisecondClock();
+                *seen = true;
+            }
+            return false;
+        };
+        scriptedUi().errorBox = [answeredAt](const char*) {
+            recordShown("box after: " + std::to_string(millisecondClock() - *answeredAt));
+        };
+    };
+    const Outcome o = runScenario(s);
+    expectFailure(o, "Upgrade Failed: TOV refused the upgrade request (HTTP 403)");
+    EXPECT_EQ(o.deviceEvents("http_response", {"\"n\":2", "\"status\":403"}).size(), 1u);
+    EXPECT_TRUE(o.deviceEvents("upgrade_request").empty());
+    EXPECT_TRUE(o.deviceEvents("tftp_send").empty());
+    EXPECT_EQ(connections(o), 2);
+    expectNothingStored(o);
+    // The waiting window is gone before the box, and the box came after the 5 s.
+    const auto& shown = o.shown;
+    const auto waitingGone = std::find(shown.begin(), shown.end(), "destroy: waiting");
+    const auto box = std::find_if(shown.begin(), shown.end(),
+                                  [](const std::string& l) { return l.starts_with("error: "); });
+    EXPECT_LT(waitingGone, box);
+    const auto after = std::find_if(shown.begin(), shown.end(), [](const std::string& l) {
+        return l.starts_with("box after: ");
+    });
+    ASSERT_NE(after, shown.end());
+    EXPECT_GE(std::stol(after->substr(11)), 4900);
+}
+
+TEST(Faults, AbandonedUpgradeRequestStillCountsItsNonce) {
+    // The upgrade request goes out with nc 2 and is never answered; the device keeps its nonce
+    // across the restart: the closing request carries nc 3 (a repeated 2 is refused as a replay).
+    const Outcome o =
+        runScenario(withSim({"--password", "secret", "--qop", "auth", "--keep-nonce-on-restart",
+                             "--fault-upgrade-unanswered"}));
+    expectSuccess(o);
+    EXPECT_EQ(o.count("dialog: password"), 1);
+    EXPECT_EQ(o.deviceEvents("auth", {"\"accepted\":false"}).size(), 1u); // the first request
+    EXPECT_EQ(o.deviceEvents("auth", {"\"accepted\":true", "\"nc\":\"000000003\""}).size(), 1u);
 }
 
 // ---- the computer's resources --------------------------------------------------------------
@@ -448,17 +561,33 @@ TEST(Faults, OverlongAnswerOnAConnectionLeftOpenIsNotWaitedFor) {
 }
 
 TEST(Faults, AnswerInSmallPiecesIsReadWhole) {
-    const std::string page = "HTTP/1.1 200 OK\r\n\r\n<tr><td>Product Name:</td><td>TOV-2000</td>"
+    // The serial number's value runs to the answer's last byte. Read to the device's close, and
+    // with Content-Length on a connection the device leaves open: then the answer ends at its
+    // length exactly (one byte short would cut the value, one byte long would wait for the close).
+    const std::string body = "<tr><td>Product Name:</td><td>TOV-2000</td>"
                              "<td>MAC Address:</td><td>00:0E:08:12:34:56</td>"
                              "<td>Software Version:</td><td>2.0.9(a)</td>"
                              "<td>Hardware Version:</td><td>1.2</td>"
-                             "<td>Serial Number:</td><td>FM2000A123456</td></tr>";
-    Scenario s = withOwnDevice({page});
-    s.ownDeviceChunk = 7;
-    s.prepare = [] { scriptedUi().confirm = [] { return false; }; };
-    const Outcome o = runScenario(s);
-    expectFailure(o, "Upgrade Failed: User Abort");
-    EXPECT_TRUE(o.saw(kConfirmShows));
+                             "<td>Serial Number:</td><td>FM2000A123456";
+    for (const bool leftOpen : {false, true}) {
+        SCOPED_TRACE(leftOpen ? "Content-Length, left open" : "to the close");
+        // Blanks before the page make the last byte come alone, in a piece of its own.
+        std::string answer;
+        for (std::string page = body; answer.size() % 7 != 1; page.insert(0, " "))
+            answer =
+                (leftOpen ? "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) +
+                                "\r\n\r\n"
+                          : std::string("HTTP/1.1 200 OK\r\n\r\n")) +
+                page;
+        Scenario s = withOwnDevice({answer});
+        s.ownDeviceChunk = 7;
+        s.ownDeviceHoldSeconds = leftOpen ? 60 : 0;
+        s.prepare = [] { scriptedUi().confirm = [] { return false; }; };
+        const Outcome o = runScenario(s);
+        expectFailure(o, "Upgrade Failed: User Abort");
+        EXPECT_TRUE(o.saw(kConfirmShows));
+        EXPECT_LT(o.seconds, 30.0);
+    }
 }
 
 TEST(Faults, BinaryAnswerCountsAsAnAnswer) {
@@ -476,7 +605,7 @@ TEST(Faults, OversizedChallengeIsCutAndAskedAgain) {
     const std::string huge(5000, 'n');
     const std::string challenge = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"" +
                                   huge + "\", nonce=\"" + huge + "\", qop=\"" + huge +
-                                  "\", algorithm=\"" + huge + "\", opaque=\"" + huge + "\"\r\n\r\n";
+                                  "\", opaque=\"" + huge + "\"\r\n\r\n";
     Scenario s = withOwnDevice({challenge, challenge});
     s.prepare = [] { answerPassword({"secret"}); }; // the second prompt is cancelled
     const Outcome o = runScenario(s);

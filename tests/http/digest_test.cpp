@@ -147,16 +147,31 @@ TEST_F(DigestTest, UnquotedParametersCountAsAbsent) {
     EXPECT_FALSE(parse("Digest realm=\"TOV\", nonce=n9"));
 }
 
-TEST_F(DigestTest, ListOfQopValuesIsStoredWhole) {
+TEST_F(DigestTest, ListOfQopValuesIsAnsweredWithOneValue) {
     ASSERT_TRUE(
         parse("WWW-Authenticate: Digest realm=\"testrealm@host.com\", qop=\"auth,auth-int\", "
               "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", "
               "opaque=\"5ccc069c403ebaf9f0171e9517f40e41\""));
     EXPECT_STREQ(digest().realm, "testrealm@host.com");
     EXPECT_STREQ(digest().nonce, "dcd98b7102dd2f0e8b11d0f600bfb0c093");
-    EXPECT_STREQ(digest().qop, "auth,auth-int");
+    EXPECT_STREQ(digest().qop, "auth");
     EXPECT_STREQ(digest().opaque, "5ccc069c403ebaf9f0171e9517f40e41");
     EXPECT_STREQ(digest().algorithm, "");
+    EXPECT_NE(nextHeader().find(",qop=auth,nc=000000001,"), std::string::npos);
+
+    // auth-int only when auth is not offered; a value naming neither is taken as offered.
+    ASSERT_TRUE(parse("realm=\"TOV\" nonce=\"n1\" qop=\" auth-int , other\""));
+    EXPECT_STREQ(digest().qop, "auth-int");
+    ASSERT_TRUE(parse("realm=\"TOV\" nonce=\"n1\" qop=\"other\""));
+    EXPECT_STREQ(digest().qop, "other");
+}
+
+TEST_F(DigestTest, AnotherAlgorithmIsNotAnsweredAndChangesNothing) {
+    ASSERT_TRUE(parse("realm=\"TOV\" nonce=\"n1\" qop=\"auth\""));
+    const DigestChallenge before = digest();
+    EXPECT_FALSE(parse("realm=\"other\" nonce=\"n2\" algorithm=\"SHA-256\""));
+    EXPECT_EQ(std::memcmp(&before, &digest(), sizeof before), 0);
+    EXPECT_TRUE(parse("realm=\"TOV\" nonce=\"n2\" algorithm=\"md5\""));
 }
 
 TEST_F(DigestTest, ValueRunsToTheEndWhenTheClosingQuoteIsMissing) {
@@ -223,13 +238,16 @@ TEST_F(DigestTest, UnusableChallenges) {
 TEST_F(DigestTest, OverlongValuesAreCutAtTheFieldSize) {
     const std::string realm(200, 'R'), nonce(300, 'N'), qop(20, 'q'), algorithm(40, 'a'),
         opaque(500, 'o');
+    // An over-long algorithm is none the program can answer.
+    EXPECT_FALSE(
+        parse("realm=\"" + realm + "\" nonce=\"" + nonce + "\" algorithm=\"" + algorithm + "\""));
     ASSERT_TRUE(parse("realm=\"" + realm + "\" nonce=\"" + nonce + "\" qop=\"" + qop +
-                      "\" algorithm=\"" + algorithm + "\" opaque=\"" + opaque + "\""));
+                      "\" opaque=\"" + opaque + "\""));
     EXPECT_EQ(std::string(digest().realm), realm.substr(0, 127));
     EXPECT_EQ(std::string(digest().nonce), nonce.substr(0, 127));
     EXPECT_EQ(std::string(digest().lastNonce), nonce.substr(0, 127));
     EXPECT_EQ(std::string(digest().qop), qop.substr(0, 15));
-    EXPECT_EQ(std::string(digest().algorithm), algorithm.substr(0, 15));
+    EXPECT_EQ(std::string(digest().algorithm), "");
     EXPECT_EQ(std::string(digest().opaque), opaque.substr(0, 127));
     // The fields after each text are untouched.
     EXPECT_STREQ(digest().uri, "");

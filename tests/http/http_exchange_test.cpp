@@ -38,7 +38,7 @@ HttpResult exchangeFrom(std::uint32_t localAddress, std::uint16_t devicePort, co
 }
 
 bool classify(const char* response) {
-    return parseHttpResponse(response, state.digest);
+    return classifyAnswer(response, state.digest) == AnswerKind::challenge;
 }
 
 constexpr char kChallenge[] =
@@ -145,16 +145,31 @@ TEST_F(HttpExchangeTest, NoPasswordLeavesTheCountAlone) {
 
 // ---- Classification and what it leaves behind --------------------------------------------
 
-TEST_F(HttpExchangeTest, ChallengeWithoutNonceIsAnAnswer) {
+TEST_F(HttpExchangeTest, ChallengeWithoutNonceIsNeverThePage) {
     const std::string answer = "HTTP/1.1 401 Unauthorized\r\n"
                                "WWW-Authenticate: Digest realm=\"TOV\"\r\n\r\n"
                                "<td>MAC Address:</td><td>00:0E:08:AA:BB:CC</td>";
     LoopbackHttpServer server({answer});
     ASSERT_NE(server.port(), 0);
     setDeviceInfo("old");
-    EXPECT_EQ(exchange(server), static_cast<int>(answer.size()));
-    EXPECT_STREQ(state.deviceInfo.macAddress, "00:0E:08:AA:BB:CC");
-    EXPECT_STREQ(state.deviceInfo.serialNumber, "old");
+    const HttpResult result =
+        exchangeFrom(kLoopbackAddress, server.port(), "/admin/advanced", state.responseBuffer);
+    EXPECT_EQ(result.outcome, HttpOutcome::authUnsupported);
+    EXPECT_EQ(result.received, static_cast<int>(answer.size()));
+    EXPECT_EQ(result.status, 401);
+    expectDeviceInfoUnchanged("old");
+}
+
+TEST_F(HttpExchangeTest, InterimAnswerIsSkippedForTheFinalOne) {
+    const std::string final = "HTTP/1.1 403 Forbidden\r\n\r\n<td>Serial Number:</td><td>S</td>";
+    LoopbackHttpServer server({"HTTP/1.1 100 Continue\r\n\r\n" + final});
+    ASSERT_NE(server.port(), 0);
+    const HttpResult result =
+        exchangeFrom(kLoopbackAddress, server.port(), "/admin/advanced", state.responseBuffer);
+    EXPECT_EQ(result.outcome, HttpOutcome::answered);
+    EXPECT_EQ(result.status, 403);
+    EXPECT_EQ(std::string(state.responseBuffer), final);
+    EXPECT_STREQ(state.deviceInfo.serialNumber, "S");
 }
 
 TEST_F(HttpExchangeTest, UsableChallengeLeavesDeviceInfoUntouched) {
@@ -337,6 +352,9 @@ TEST_F(HttpExchangeTest, ClassificationOfStatusLines) {
     EXPECT_TRUE(classify(("HTTP/1.1 401 Unauthorized\r\n" + challenge).c_str()));
     EXPECT_TRUE(classify(("HTTP/1.1\t401\r\n" + challenge).c_str()));
     EXPECT_TRUE(classify(("HTTP/1.1  \t 401\r\n" + challenge).c_str()));
+    // Header names are matched in any letter case.
+    EXPECT_TRUE(
+        classify("HTTP/1.1 401\r\nwww-authenticate: Digest realm=\"TOV\", nonce=\"n1\"\r\n\r\n"));
     // The header counts only in the head: a body cannot pose as a challenge.
     EXPECT_FALSE(classify(("HTTP/1.1 401\r\n\r\n<p>" + challenge).c_str()));
 
@@ -345,11 +363,38 @@ TEST_F(HttpExchangeTest, ClassificationOfStatusLines) {
     EXPECT_FALSE(classify(("HTTP/1.1 200 OK\r\n" + challenge).c_str()));
     EXPECT_FALSE(classify(("HTTP/1.1 403 Forbidden\r\n" + challenge).c_str()));
     EXPECT_FALSE(classify(("HTTP/1.1 40\r\n" + challenge).c_str()));
-    EXPECT_FALSE(
-        classify("HTTP/1.1 401\r\nwww-authenticate: Digest realm=\"TOV\", nonce=\"n1\"\r\n\r\n"));
     EXPECT_FALSE(classify("HTTP/1.1 401 Unauthorized\r\n\r\n"));
     EXPECT_FALSE(classify(""));
     EXPECT_FALSE(classify("HTTP/1.1 401"));
+}
+
+TEST_F(HttpExchangeTest, OnlyADigestChallengeOfMd5IsAnswered) {
+    const auto kind = [](const std::string& headers) {
+        return classifyAnswer(("HTTP/1.1 401 Unauthorized\r\n" + headers + "\r\n").c_str(),
+                              state.digest);
+    };
+    EXPECT_EQ(kind("WWW-Authenticate: Basic realm=\"TOV\"\r\n"), AnswerKind::unanswerableChallenge);
+    EXPECT_EQ(kind(""), AnswerKind::unanswerableChallenge);
+    EXPECT_EQ(
+        kind("WWW-Authenticate: Digest realm=\"TOV\", nonce=\"n1\", algorithm=\"SHA-256\"\r\n"),
+        AnswerKind::unanswerableChallenge);
+    // A scheme word inside a quoted value is no challenge.
+    EXPECT_EQ(kind("WWW-Authenticate: Basic realm=\"x, Digest realm=\", nonce=\"n1\"\r\n"),
+              AnswerKind::unanswerableChallenge);
+    EXPECT_STREQ(state.digest.nonce, "");
+
+    // The Digest challenge's own values, whatever precedes it.
+    EXPECT_EQ(
+        kind("WWW-Authenticate: Basic realm=\"basic\"\r\n"
+             "WWW-Authenticate: digest realm=\"TOV\", nonce=\"n1\", qop=\"auth-int,auth\"\r\n"),
+        AnswerKind::challenge);
+    EXPECT_STREQ(state.digest.realm, "TOV");
+    EXPECT_STREQ(state.digest.qop, "auth");
+    EXPECT_EQ(kind("WWW-Authenticate: Basic realm=\"basic\", Digest realm=\"TOV2\", nonce=\"n2\", "
+                   "algorithm=\"md5-sess\"\r\n"),
+              AnswerKind::challenge);
+    EXPECT_STREQ(state.digest.realm, "TOV2");
+    EXPECT_STREQ(state.digest.algorithm, "md5-sess");
 }
 
 TEST_F(HttpExchangeTest, ShortStatusLineStaysInsideTheText) {

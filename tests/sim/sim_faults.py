@@ -255,6 +255,30 @@ class HttpFaults(unittest.TestCase):
             self.assertEqual(page_value(first, "Hardware Version:"), "1.2")
             self.assertIn(b"Serial Number:", sim.get("/admin/advanced"))
 
+    def test_answer_forms_real_servers_use(self):
+        with Sim("--password", "pw", "--continue-first", "--chunked", "7",
+                 "--challenge-lower-case", "--basic-challenge", "first") as sim:
+            response = sim.get("/admin/advanced")
+            self.assertTrue(response.startswith(b"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 401 "))
+            head, _, body = response.partition(b"\r\n\r\n")[2].partition(b"\r\n\r\n")
+            lines = head.split(b"\r\n")
+            self.assertEqual(lines[2], b'www-authenticate: Basic realm="TOV (basic)"')
+            self.assertTrue(lines[3].startswith(b'www-authenticate: Digest realm="TOV", nonce="'))
+            self.assertIn(b"Transfer-Encoding: chunked", lines)
+            self.assertNotIn(b"Content-Length", head)
+            self.assertTrue(body.startswith(b"7\r\n<html>\n\r\n"), body[:20])
+            self.assertTrue(body.endswith(b"\r\n0\r\n\r\n"))
+        with Sim("--password", "pw", "--basic-challenge", "only") as sim:
+            response = sim.get("/admin/advanced")
+            self.assertIn(b'\r\nWWW-Authenticate: Basic realm="TOV (basic)"\r\n', response)
+            self.assertNotIn(b"Digest", response)
+
+    def test_upgrade_request_refused_with_a_status(self):
+        with Sim("--fault-upgrade-status", "403") as sim:
+            self.assertEqual(status_of(sim.get(upgrade_path(COMPUTER, 69, NAME))), 403)
+            self.assertEqual(sim.events("fault")[0]["status"], 403)
+            self.assertEqual(sim.events("upgrade_request"), [])
+
     def test_faults_for_every_request(self):
         with Sim("--fault-404", "all") as sim:
             for _ in range(3):

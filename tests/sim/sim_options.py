@@ -34,7 +34,9 @@ class CommandLine(unittest.TestCase):
                   "fault-keep-old-version", "fault-challenge-crlf",
                   "fault-hijacker", "fault-flood-after-block", "fault-flood-ms",
                   "fault-flood-while-waiting", "fault-no-version", "installed-version",
-                  "fault-ack-pause", "fault-ack-pause-ms", "help"}
+                  "fault-ack-pause", "fault-ack-pause-ms", "challenge-lower-case",
+                  "basic-challenge", "continue-first", "chunked", "fault-upgrade-status",
+                  "fault-no-fetch", "help"}
         self.assertLessEqual(wanted, listed)
 
     def test_bad_options_exit_2_with_a_message(self):
@@ -50,7 +52,8 @@ class CommandLine(unittest.TestCase):
                  ["--fault-hijacker", "127.0.0.2"], ["--fault-hijacker", "127.0.0.0"],
                  ["--fault-hijacker"], ["--fault-flood-after-block", "0"],
                  ["--fault-flood-after-block", "65536"], ["--fault-flood-ms", "0"],
-                 ["--fault-flood-while-waiting", "1s"]]
+                 ["--fault-flood-while-waiting", "1s"], ["--basic-challenge", "last"],
+                 ["--chunked", "0"], ["--fault-upgrade-status", "200"]]
         for args in cases:
             with self.subTest(args=args):
                 out = run(*args)

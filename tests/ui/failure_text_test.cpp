@@ -23,6 +23,9 @@ TEST(FailureText, EveryFailureHasTheDialogsText) {
         {Failure::cannotBindHttpSocket, "Upgrade Failed: Can't bind HTTP socket"},
         {Failure::cannotConnect, "Upgrade Failed: Can't connect to TOV"},
         {Failure::noResponse, "Upgrade Failed: No Response From TOV"},
+        {Failure::authUnsupported,
+         "Upgrade Failed: TOV asks for an authentication this program cannot give"},
+        {Failure::upgradeRefused, "Upgrade Failed: TOV refused the upgrade request (HTTP 403)"},
         {Failure::userAbort, "Upgrade Failed: User Abort"},
         {Failure::passwordNotGiven, "Upgrade Failed: User Abort"},
         {Failure::passwordRefused, "Upgrade Failed: User Abort"},
@@ -40,16 +43,19 @@ TEST(FailureText, EveryFailureHasTheDialogsText) {
     };
     std::set<std::string> names;
     for (const Row& row : table) {
-        const UpgradeFailure failure = failureWithVersion(row.reason, "2.0.9(a)");
+        UpgradeFailure failure = failureWithVersion(row.reason, "2.0.9(a)");
+        failure.status = 403;
         EXPECT_STREQ(failureText(failure).data(), row.text) << failureName(row.reason);
         names.insert(failureName(row.reason));
     }
     // Each failure once, each with a name of its own.
     EXPECT_EQ(table.size(), static_cast<std::size_t>(Failure::versionNotConfirmed) + 1);
     EXPECT_EQ(names.size(), table.size());
-    // Only the version failures carry their argument into the text.
+    // Only the version failures and the refused request carry their argument into the text.
     EXPECT_STREQ(failureText(failureWithVersion(Failure::noResponse, "x")).data(),
                  "Upgrade Failed: No Response From TOV");
+    EXPECT_STREQ(failureText(failureWithStatus(Failure::upgradeRefused, 404)).data(),
+                 "Upgrade Failed: TOV refused the upgrade request (HTTP 404)");
 }
 
 TEST(FailureText, ReportedVersionIsCutAtItsBuffer) {

@@ -26,13 +26,13 @@ bool sendAll(int socket, std::string_view bytes) {
 struct Reply {
     int socket;
     std::uint32_t n; // the request's number
-    bool keepOpen;   // --keep-alive: the answer must not announce a close
+    AnswerForm form;
     bool sent = false;
 };
 
 void answer(Reply& reply, int status, std::string_view reason, std::string_view headers,
             std::string_view body) {
-    reply.sent = sendAll(reply.socket, httpResponse(status, reason, headers, body, reply.keepOpen));
+    reply.sent = sendAll(reply.socket, httpResponse(status, reason, headers, body, reply.form));
     logEvent(Event("http_response")
                  .number("n", reply.n)
                  .number("status", status)
@@ -47,8 +47,16 @@ void answerPage(Reply& reply, int status, std::string_view reason, std::string_v
 void challenge(WebState& web, Reply& reply, bool withNonce) {
     if (withNonce && web.options.challengeCrlf)
         logEvent(Event("fault").text("kind", "challenge-crlf").number("n", reply.n));
-    const std::string header =
-        "WWW-Authenticate: " + challengeValue(web.options, web.auth, withNonce) + "\r\n";
+    const SimOptions& o = web.options;
+    // --challenge-lower-case: header names are case-insensitive, and some servers write them so.
+    const std::string name = o.challengeLowerCase ? "www-authenticate: " : "WWW-Authenticate: ";
+    // A realm of its own, so a client that takes the Basic one's for the Digest one is refused.
+    const std::string basic = name + "Basic realm=\"" + o.realm + " (basic)\"\r\n";
+    std::string header;
+    if (o.basicChallenge != BasicChallenge::none)
+        header += basic;
+    if (o.basicChallenge != BasicChallenge::only)
+        header += name + challengeValue(o, web.auth, withNonce) + "\r\n";
     answer(reply, 401, "Unauthorized", header,
            simplePage("401 Unauthorized", "Authorization required."));
 }
@@ -227,6 +235,16 @@ ServeResult serveRequest(WebState& web, Reply& reply, const std::string& peer) {
             answerPage(reply, 503, "Service Unavailable", "An upgrade is in progress.");
             return result;
         }
+        if (o.upgradeStatus != 0) {
+            // Refused, as a device that will not be upgraded so answers: nothing is fetched.
+            logEvent(Event("fault")
+                         .text("kind", "upgrade-status")
+                         .number("n", n)
+                         .number("status", o.upgradeStatus));
+            answerPage(reply, static_cast<int>(o.upgradeStatus), "Refused",
+                       "The upgrade request is refused.");
+            return result;
+        }
         logEvent(Event("upgrade_request")
                      .number("n", n)
                      .text("server", formatIpv4(source->server))
@@ -256,7 +274,8 @@ ServeResult serveRequest(WebState& web, Reply& reply, const std::string& peer) {
 } // namespace
 
 ServeResult serveConnection(WebState& web, int socket, const std::string& peer) {
-    Reply reply{socket, ++web.requests, web.options.keepAlive};
+    const SimOptions& o = web.options;
+    Reply reply{socket, ++web.requests, {o.keepAlive, o.continueFirst, o.chunkSize}};
     ServeResult result = serveRequest(web, reply, peer);
     result.n = reply.n;
     result.answered = reply.sent;

@@ -228,6 +228,24 @@ const std::vector<OptionSpec>& optionTable() {
          "put CR LF and two header lines (X-Injected, X-Other) inside the challenge's nonce; "
          "the nonce checked is the part before the CR",
          flagInto(&SimOptions::challengeCrlf)},
+        {"challenge-lower-case", nullptr, "write the challenge's header name www-authenticate",
+         flagInto(&SimOptions::challengeLowerCase)},
+        {"basic-challenge", "only|first",
+         "challenge with Basic only, or with a Basic challenge header before the Digest one",
+         [](SimOptions& o, std::string_view v) {
+             if (v != "only" && v != "first")
+                 return false;
+             o.basicChallenge = v == "only" ? BasicChallenge::only : BasicChallenge::first;
+             return true;
+         }},
+        {"continue-first", nullptr, "send an interim \"100 Continue\" before every answer",
+         flagInto(&SimOptions::continueFirst)},
+        {"chunked", "N",
+         "send every answer's body chunked, N bytes a chunk, without Content-Length",
+         numberInto(&SimOptions::chunkSize, 1, 65536)},
+        {"fault-upgrade-status", "CODE",
+         "answer the upgrade request with this status (400-599) and fetch nothing",
+         numberInto(&SimOptions::upgradeStatus, 400, 599)},
         {"fault-no-serial", "LIST", "serve information pages LIST without the Serial Number label",
          listInto(&SimOptions::pageWithoutSerial)},
         {"fault-no-version", "LIST",

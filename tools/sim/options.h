@@ -8,6 +8,9 @@
 
 #include "fault_list.h"
 
+// --basic-challenge: a Basic challenge instead of the Digest one, or before it.
+enum class BasicChallenge { none, only, first };
+
 struct SimOptions {
     // Network.
     std::uint32_t address = 0x7f000002; // 127.0.0.2, host byte order
@@ -71,7 +74,12 @@ struct SimOptions {
     std::uint32_t ackPauseBlock = 0;       // pause before the ACK of this DATA block (0: off)
     std::uint32_t ackPauseMs = 3500;       // for this long, as a device writing its flash
     bool challengeCrlf = false;            // header lines injected into the challenge's nonce
-    FaultList closeWithoutAnswer;          // HTTP request numbers
+    bool challengeLowerCase = false;       // the challenge's header name in lower case
+    BasicChallenge basicChallenge = BasicChallenge::none;
+    bool continueFirst = false;      // a "100 Continue" before every answer
+    std::uint32_t chunkSize = 0;     // answers' bodies chunked in pieces this long (0: not chunked)
+    std::uint32_t upgradeStatus = 0; // answer the upgrade request with this status, fetch nothing
+    FaultList closeWithoutAnswer;    // HTTP request numbers
     FaultList neverAnswer;
     FaultList notFound;
     FaultList challengeWithoutNonce;

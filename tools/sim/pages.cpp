@@ -25,18 +25,32 @@ std::string escapeHtml(std::string_view text) {
 }
 
 std::string httpResponse(int status, std::string_view reason, std::string_view extraHeaders,
-                         std::string_view body, bool keepOpen) {
-    std::string r = "HTTP/1.1 " + std::to_string(status) + " " + std::string(reason) + "\r\n";
+                         std::string_view body, const AnswerForm& form) {
+    std::string r = form.continueFirst ? "HTTP/1.1 100 Continue\r\n\r\n" : "";
+    r += "HTTP/1.1 " + std::to_string(status) + " " + std::string(reason) + "\r\n";
     r += "Server: TOV-httpd\r\n";
     r += extraHeaders;
     r += "Content-Type: text/html\r\n";
-    r += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    if (form.chunkSize == 0)
+        r += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    else
+        r += "Transfer-Encoding: chunked\r\n";
     // An HTTP/1.1 answer without "Connection: close" promises a connection that stays open.
-    if (!keepOpen)
+    if (!form.keepOpen)
         r += "Connection: close\r\n";
     r += "\r\n";
-    r += body;
-    return r;
+    if (form.chunkSize == 0)
+        return r + std::string(body);
+    // Each chunk's size in lower-case hex, then a last chunk of 0 and no trailer.
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (std::size_t at = 0; at < body.size(); at += form.chunkSize) {
+        const std::string_view chunk = body.substr(at, form.chunkSize);
+        std::string size;
+        for (std::size_t n = chunk.size(); n > 0; n /= 16)
+            size.insert(size.begin(), kHex[n % 16]);
+        r += size + "\r\n" + std::string(chunk) + "\r\n";
+    }
+    return r + "0\r\n\r\n";
 }
 
 namespace {

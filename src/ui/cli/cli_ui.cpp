@@ -160,7 +160,7 @@ void showErrorBox(const UpgradeFailure& failure) {
             session.exitStatus = kExitUnreachable;
         }
     }
-    if (seen.reason == Failure::stillOldVersion)
+    if (seen.reason == Failure::stillOldVersion || seen.reason == Failure::versionNotConfirmed)
         session.record.versionAfter = seen.version.data();
     session.record.outcome = reason;
     session.record.exitStatus = session.exitStatus;

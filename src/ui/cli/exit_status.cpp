@@ -7,12 +7,14 @@ int exitStatusFor(Failure reason) {
     case Failure::notBack:
     case Failure::stillOldVersion:
     case Failure::versionNotConfirmed:
+    case Failure::upgradeRefused:
         return kExitDeviceFailed;
     case Failure::noResponse:
     case Failure::cannotConnect:
         return kExitUnreachable;
     case Failure::passwordNotGiven:
     case Failure::passwordRefused:
+    case Failure::authUnsupported:
         return kExitAuthentication;
     case Failure::userAbort:
     case Failure::cancelledWhileInstalling:

@@ -18,10 +18,11 @@ int exitStatusFor(Failure reason);
 inline constexpr char kExitStatusHelp[] =
     "Exit status:\n"
     "  0  the TOV runs the new firmware\n"
-    "  1  the TOV's side failed: upload incomplete, not responding after the upload,\n"
-    "     or still the old version\n"
+    "  1  the TOV's side failed: upgrade request refused, upload incomplete, not\n"
+    "     responding after the upload, or still the old version\n"
     "  2  usage error\n"
     "  3  cannot reach the TOV: no answer, cannot connect, or no progress within --timeout\n"
-    "  4  authentication refused, or no password available\n"
+    "  4  authentication refused or not one this program can give, or no password\n"
+    "     available\n"
     "  5  declined or cancelled (Ctrl-C)\n"
     "  6  this computer's side failed: sockets, ports, a test image for a real TOV\n";
