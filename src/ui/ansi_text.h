@@ -7,6 +7,8 @@
 
 // The character a byte of code page 1252 stands for; U+FFFD for the five bytes it leaves unused.
 char32_t ansiCharacter(unsigned char byte);
+// Appends the UTF-8 form of a character of the basic plane.
+void appendUtf8(std::string& out, char32_t c);
 
 // For display: code page 1252 to UTF-8, each "\r\n" becoming one line break.
 std::string displayText(std::string_view ansi);

@@ -79,14 +79,7 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     ParsedCommandLine parsed;
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        std::ostringstream out;
-        std::ostringstream err;
-        app.exit(e, out, err);
-        parsed.status = kExitSuccess;
-        parsed.message = out.str();
-        return parsed;
-    } catch (const CLI::CallForVersion& e) {
+    } catch (const CLI::Success& e) { // --help, --version
         std::ostringstream out;
         std::ostringstream err;
         app.exit(e, out, err);

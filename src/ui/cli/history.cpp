@@ -10,25 +10,18 @@
 #include "exit_status.h"
 #include "history_file.h"
 #include "json_line.h"
+#include "ui/ansi_text.h"
 
 namespace {
 
 using Fields = std::map<std::string, std::string>;
 
-void appendUtf8(std::string& out, unsigned c) {
-    // A history line holds printable text only: anything else is shown as "?".
-    if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xFFFD) {
+// A history line is shown as printable text only: anything else becomes "?".
+void appendShown(std::string& out, char32_t c) {
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xFFFD)
         out += '?';
-    } else if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    else
+        appendUtf8(out, c);
 }
 
 // A JSON string at `at` (its opening quote), its escapes decoded; none when malformed.
@@ -43,7 +36,7 @@ std::optional<std::string> readString(const std::string& line, std::size_t& at) 
             return out;
         }
         if (c != '\\') {
-            appendUtf8(out, static_cast<unsigned char>(c));
+            appendShown(out, static_cast<unsigned char>(c));
             continue;
         }
         if (++at >= line.size())
@@ -65,7 +58,7 @@ std::optional<std::string> readString(const std::string& line, std::size_t& at) 
                 return std::nullopt;
             code = code * 16 + static_cast<unsigned>(digit);
         }
-        appendUtf8(out, code);
+        appendShown(out, code);
         at += 4;
     }
     return std::nullopt;
