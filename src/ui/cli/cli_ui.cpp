@@ -303,12 +303,12 @@ struct CheckWords {
 };
 
 // Each finding of the checks against the TOV, and whether the options let the upgrade go on.
+// Asked (no --yes), the user judges every finding at the question, as in the desktop program;
+// with --yes (or --check) nobody is asked, and each is refused unless its option lifts it.
 std::vector<CheckWords> checkWords(const ImageFindings& f) {
     const CliOptions& o = cliSession().options;
     const std::string device = f.deviceVersion;
     const std::string image = f.imageVersion;
-    // An unknown version is the user's to judge when asked; with --yes (or --check) nobody is.
-    const bool nobodyAsked = o.yes || o.check;
     std::vector<CheckWords> words;
     switch (f.version) {
     case VersionOrder::same:
@@ -322,7 +322,7 @@ std::vector<CheckWords> checkWords(const ImageFindings& f) {
     case VersionOrder::unknown:
         words.push_back({"the TOV's software version \"" + device +
                              "\" cannot be compared with the image's " + image,
-                         "--force", o.force || !nobodyAsked});
+                         "--force", o.force});
         break;
     case VersionOrder::newer:
         break;
@@ -377,11 +377,13 @@ bool runImageCheckWarning(const ImageFindings& findings) {
     CliSession& session = cliSession();
     const std::vector<CheckWords> words = checkWords(findings);
     session.refusals.clear();
+    const bool asked = !session.options.yes && !session.options.check;
     for (const CheckWords& w : words) {
         if (w.allowed) {
-            say("Note: " + w.finding + (session.options.yes || session.options.check
-                                            ? std::string(" (") + w.override + ")"
-                                            : std::string(" (you are asked)")));
+            say("Note: " + w.finding + " (" + w.override + ")");
+        } else if (asked) {
+            say("Warning: " + w.finding + "; answer only if you are sure (" + w.override +
+                " with --yes)");
         } else {
             session.refusals.push_back(w.finding + "; " + w.override +
                                        " upgrades it all the same");
