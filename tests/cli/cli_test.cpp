@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,16 +23,24 @@
 
 namespace {
 
-// Every run's history goes to a folder of the test's own, emptied for each test.
+// Every run's history goes to a folder of the test's own, emptied for each test (one per test
+// process: ctest runs the cases side by side).
 class HistoryFolder : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
-        std::filesystem::remove_all(kFolder);
-        std::filesystem::create_directories(kFolder);
-        ::setenv("XDG_STATE_HOME", kFolder, 1);
+        std::filesystem::remove_all(folder());
+        std::filesystem::create_directories(folder());
+        ::setenv("XDG_STATE_HOME", folder().c_str(), 1);
+    }
+    void OnTestProgramEnd(const ::testing::UnitTest&) override {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder(), ignored);
     }
 
   public:
-    static constexpr char kFolder[] = "/tmp/tov-cli-test-state";
+    static const std::string& folder() {
+        static const std::string path = "/tmp/tov-cli-test-state-" + std::to_string(::getpid());
+        return path;
+    }
 };
 const bool historyFolderInstalled = [] {
     ::testing::UnitTest::GetInstance()->listeners().Append(new HistoryFolder);
@@ -39,7 +48,7 @@ const bool historyFolderInstalled = [] {
 }();
 
 std::vector<std::string> historyLines() {
-    std::ifstream file(std::string(HistoryFolder::kFolder) + "/tov-upgrade/history.jsonl");
+    std::ifstream file(HistoryFolder::folder() + "/tov-upgrade/history.jsonl");
     std::vector<std::string> lines;
     for (std::string line; std::getline(file, line);)
         lines.push_back(line);
