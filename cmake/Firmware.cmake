@@ -26,7 +26,9 @@ function(tov_stand_in_image target output)
   add_custom_target(${target} DEPENDS ${output})
 endfunction()
 
-if(TOV_FIRMWARE_IMAGE STREQUAL "none")
+# A file path cache entry given "none" on the command line comes back as <cwd>/none.
+get_filename_component(TOV_FIRMWARE_IMAGE_NAME "${TOV_FIRMWARE_IMAGE}" NAME)
+if(TOV_FIRMWARE_IMAGE_NAME STREQUAL "none" AND NOT EXISTS "${TOV_FIRMWARE_IMAGE}")
   # No image at all (the Debian package): the terminal program takes one with --image, the GTK
   # program from its argument or its file chooser.
   set(TOV_FIRMWARE_PATH ${CMAKE_BINARY_DIR}/firmware/no-image.bin)

@@ -107,7 +107,7 @@ ImageFindings checkImageAgainstDevice(const DeviceInfo& device, ImageProduct pro
                        : *order == 0 ? VersionOrder::same
                                      : VersionOrder::older;
     const std::string_view name = trimmed(textIn(device.deviceProductName));
-    findings.model = name.empty()                ? ModelMatch::unnamed
+    findings.model = name.empty()                 ? ModelMatch::unnamed
                      : productFits(product, name) ? ModelMatch::matches
                                                   : ModelMatch::mismatch;
     return findings;

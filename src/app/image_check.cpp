@@ -30,8 +30,9 @@ bool readVersion(std::span<const std::uint8_t> image, std::array<char, 36>& vers
         if (c < 0x20 || c > 0x7e)
             return false;
     }
-    copyText(version, std::string_view(
-                          reinterpret_cast<const char*>(image.data() + kImageVersionOffset), length));
+    copyText(version,
+             std::string_view(reinterpret_cast<const char*>(image.data() + kImageVersionOffset),
+                              length));
     return true;
 }
 
@@ -50,10 +51,9 @@ ImageReport checkFirmwareImage(std::span<const std::uint8_t> image, const ImageR
         report.verdict = ImageVerdict::truncated;
         return report;
     }
-    report.declaredSize = std::uint32_t{image[kLengthOffset]} << 24 |
-                          std::uint32_t{image[kLengthOffset + 1]} << 16 |
-                          std::uint32_t{image[kLengthOffset + 2]} << 8 |
-                          std::uint32_t{image[kLengthOffset + 3]};
+    report.declaredSize =
+        std::uint32_t{image[kLengthOffset]} << 24 | std::uint32_t{image[kLengthOffset + 1]} << 16 |
+        std::uint32_t{image[kLengthOffset + 2]} << 8 | std::uint32_t{image[kLengthOffset + 3]};
     report.product = productOf(image);
     report.standIn = isStandInImage(image);
     const bool versionSound = readVersion(image, report.version);

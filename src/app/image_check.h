@@ -24,8 +24,8 @@ enum class ImageVerdict {
 };
 
 struct ImageRules {
-    bool force = false;                           // accept another magic
-    std::optional<Sha256Digest> expectedSha256;   // refuse any other image
+    bool force = false;                         // accept another magic
+    std::optional<Sha256Digest> expectedSha256; // refuse any other image
 };
 
 struct ImageReport {

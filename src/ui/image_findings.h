@@ -13,8 +13,8 @@ enum class VersionOrder {
 // The image's product (from its magic) against the device's product name.
 enum class ModelMatch {
     matches,
-    mismatch,  // the name is not one the image is made for
-    unnamed,   // the device reports no product name
+    mismatch, // the name is not one the image is made for
+    unnamed,  // the device reports no product name
 };
 
 struct ImageFindings {

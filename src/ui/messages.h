@@ -67,7 +67,8 @@ inline constexpr char kErrorNoImageCarried[] =
 inline constexpr char kErrorImageUnreadable[] = "Upgrade Failed: Can't read firmware image file %s";
 inline constexpr char kErrorImageOversized[] =
     "Upgrade Failed: Firmware image larger than 65,535 TFTP blocks";
-inline constexpr char kErrorImageTruncated[] = "Upgrade Failed: Firmware image truncated or damaged";
+inline constexpr char kErrorImageTruncated[] =
+    "Upgrade Failed: Firmware image truncated or damaged";
 inline constexpr char kErrorImageUnknownMagic[] =
     "Upgrade Failed: Not a TOV2000 or TOV3000 firmware image";
 inline constexpr char kErrorImageBadVersion[] =

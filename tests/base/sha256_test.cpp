@@ -26,8 +26,8 @@ TEST(Sha256, Fips180Examples) {
 
 TEST(Sha256, HexBothWays) {
     const Sha256Digest digest = sha256({});
-    const auto parsed = parseSha256Hex(
-        "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855");
+    const auto parsed =
+        parseSha256Hex("E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855");
     ASSERT_TRUE(parsed);
     EXPECT_EQ(*parsed, digest);
     EXPECT_FALSE(parseSha256Hex("e3b0"));

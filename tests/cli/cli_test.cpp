@@ -635,9 +635,8 @@ struct CheckCase {
 TEST(CliImage, ARefusedImageNeverReachesTheTov) {
     const std::string truncated =
         imageFile("truncated", [](std::vector<std::uint8_t>& b) { b.resize(b.size() - 100); });
-    const std::string magic = imageFile("magic", [](std::vector<std::uint8_t>& b) {
-        std::copy_n("FAX9000", 7, b.begin());
-    });
+    const std::string magic = imageFile(
+        "magic", [](std::vector<std::uint8_t>& b) { std::copy_n("FAX9000", 7, b.begin()); });
     const std::string wrongDigest(64, 'a');
     std::filesystem::create_directories("/tmp/tov-cli-image-folder");
     const std::vector<CheckCase> cases = {
@@ -652,8 +651,9 @@ TEST(CliImage, ARefusedImageNeverReachesTheTov) {
          "the image this program carries has SHA-256 " +
              std::string("1b297ec6412e0621b056ffb37cfdfd23e9e619822ae2827abfede0f500163c91") +
              ", not the " + wrongDigest + " given with --sha256"},
-        {"a folder as the image", cli({"--yes", "--image", "/tmp/tov-cli-image-folder", "127.0.0.2"}),
-         2, "cannot read the firmware image /tmp/tov-cli-image-folder (it must be a regular file"},
+        {"a folder as the image",
+         cli({"--yes", "--image", "/tmp/tov-cli-image-folder", "127.0.0.2"}), 2,
+         "cannot read the firmware image /tmp/tov-cli-image-folder (it must be a regular file"},
     };
     for (const CheckCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -690,9 +690,8 @@ TEST(CliImage, TheChecksAgainstTheTovRefuseWithNothingDone) {
 }
 
 TEST(CliImage, EachOverrideLetsTheUpgradeGoOn) {
-    const std::string magic = imageFile("magic", [](std::vector<std::uint8_t>& b) {
-        std::copy_n("FAX9000", 7, b.begin());
-    });
+    const std::string magic = imageFile(
+        "magic", [](std::vector<std::uint8_t>& b) { std::copy_n("FAX9000", 7, b.begin()); });
     struct Case {
         const char* what;
         Scenario scenario;
@@ -737,8 +736,8 @@ TEST(CliImage, UpgradesFromAFileItsSha256Shown) {
     std::vector<std::uint8_t> expected = carriedImage();
     setImageVersion(expected, "2.0.11(a)");
     const std::string digest = sha256Hex(sha256(expected)).data();
-    const Outcome o = runScenario(
-        cli({"--yes", "--json", "--image", newer, "--sha256", digest, "127.0.0.2"}));
+    const Outcome o =
+        runScenario(cli({"--yes", "--json", "--image", newer, "--sha256", digest, "127.0.0.2"}));
     EXPECT_EQ(o.exitStatus, 0) << o.errorOutput;
     EXPECT_TRUE(o.stored && o.storedImage == expected) << "the file's image, byte for byte";
     int carrying = 0;

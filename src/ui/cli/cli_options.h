@@ -20,12 +20,12 @@ struct CliOptions {
     bool showHistory = false;                // --history: print the record and end
     OutputMode output = OutputMode::human;
     // The image and its checks.
-    std::string imagePath;               // --image: a file instead of the carried image
-    bool check = false;                  // --check: the image's details and the checks only
-    std::optional<std::string> sha256;   // --sha256: the image must have this digest (hex)
-    bool allowOlder = false;             // an image older than what the TOV runs
-    bool allowReinstall = false;         // the version the TOV runs already
-    bool force = false;                  // another magic, another model, an unknown version
+    std::string imagePath;             // --image: a file instead of the carried image
+    bool check = false;                // --check: the image's details and the checks only
+    std::optional<std::string> sha256; // --sha256: the image must have this digest (hex)
+    bool allowOlder = false;           // an image older than what the TOV runs
+    bool allowReinstall = false;       // the version the TOV runs already
+    bool force = false;                // another magic, another model, an unknown version
 };
 
 struct ParsedCommandLine {

@@ -385,8 +385,7 @@ bool runImageCheckWarning(const ImageFindings& findings) {
             say("Warning: " + w.finding + "; answer only if you are sure (" + w.override +
                 " with --yes)");
         } else {
-            session.refusals.push_back(w.finding + "; " + w.override +
-                                       " upgrades it all the same");
+            session.refusals.push_back(w.finding + "; " + w.override + " upgrades it all the same");
         }
     }
     if (!findings.clear() || session.options.check)

@@ -50,9 +50,8 @@ std::optional<std::string> chooseFirmwareFile() {
     startGuiThread();
     Choosing choosing{};
     postToGuiThread([&choosing] {
-        choosing.chooser = gtk_file_chooser_native_new(kChooserTitle, nullptr,
-                                                       GTK_FILE_CHOOSER_ACTION_OPEN, "_Open",
-                                                       "_Cancel");
+        choosing.chooser = gtk_file_chooser_native_new(
+            kChooserTitle, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", "_Cancel");
         GtkFileFilter* images = gtk_file_filter_new();
         gtk_file_filter_set_name(images, "TOV firmware images");
         gtk_file_filter_add_mime_type(images, "application/x-tov-firmware");

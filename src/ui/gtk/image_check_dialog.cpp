@@ -26,8 +26,8 @@ std::string findingsText(const ImageFindings& f) {
         break;
     case VersionOrder::unknown:
         text += std::string("- The TOV's software version \"") + f.deviceVersion +
-                "\" is unknown: it cannot be compared with this image's version " +
-                f.imageVersion + ".\n";
+                "\" is unknown: it cannot be compared with this image's version " + f.imageVersion +
+                ".\n";
         break;
     case VersionOrder::newer:
         break;
