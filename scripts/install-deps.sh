@@ -17,6 +17,7 @@ packages=(
   xdotool imagemagick                             # its window tests: keys, screenshots
   dpkg-dev binutils man-db libcap2-bin            # its package: dpkg-shlibdeps, nm, man, getcap
   lintian desktop-file-utils appstream            # the package's checks
+  shared-mime-info libglib2.0-bin                 # its firmware file type, named by gio
 )
 missing=()
 for p in "${packages[@]}"; do
