@@ -2,7 +2,8 @@
 # image chosen with -DTOV_FIRMWARE_IMAGE=/path/to/image.bin.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-set(TOV_FIRMWARE_IMAGE "" CACHE FILEPATH "A real TOV firmware image to carry instead of the stand-in")
+set(TOV_FIRMWARE_IMAGE "" CACHE FILEPATH
+  "A real TOV firmware image to carry instead of the stand-in, or none to carry no image")
 set(TOV_IMAGE_RECIPE ${CMAKE_SOURCE_DIR}/firmware/make_stand_in_image.py)
 
 # tov_stand_in_image(<target> <output> [SIZE n] [MAGIC text] [VERSION text])
@@ -25,7 +26,17 @@ function(tov_stand_in_image target output)
   add_custom_target(${target} DEPENDS ${output})
 endfunction()
 
-if(TOV_FIRMWARE_IMAGE)
+# A file path cache entry given "none" on the command line comes back as <cwd>/none.
+get_filename_component(TOV_FIRMWARE_IMAGE_NAME "${TOV_FIRMWARE_IMAGE}" NAME)
+if(TOV_FIRMWARE_IMAGE_NAME STREQUAL "none" AND NOT EXISTS "${TOV_FIRMWARE_IMAGE}")
+  # No image at all (the Debian package): the terminal program takes one with --image, the GTK
+  # program from its argument or its file chooser.
+  set(TOV_FIRMWARE_PATH ${CMAKE_BINARY_DIR}/firmware/no-image.bin)
+  set(TOV_FIRMWARE_IS_STAND_IN 0)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/firmware)
+  file(WRITE ${TOV_FIRMWARE_PATH} "")
+  add_custom_target(tov-firmware-image)
+elseif(TOV_FIRMWARE_IMAGE)
   if(NOT EXISTS "${TOV_FIRMWARE_IMAGE}")
     message(FATAL_ERROR "TOV_FIRMWARE_IMAGE names ${TOV_FIRMWARE_IMAGE}, which does not exist")
   endif()

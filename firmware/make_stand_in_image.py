@@ -4,6 +4,10 @@
 Layout: a 128-byte header (16-byte magic, big-endian total length at bytes 88-91, version text
 and its NUL at byte 92), then 128-byte records (4-byte big-endian record number and 124 bytes of a
 fixed pseudo-random stream); the last record is cut at the image size.
+
+Bytes 16-87 of the header follow a fixed pattern whatever the size, magic or version: the programs
+recognise every image this recipe writes by it, built in or given as a file, and send such a test
+image to devices on loopback only. Keep the pattern as it is.
 """
 import argparse
 import struct

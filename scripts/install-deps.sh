@@ -20,6 +20,7 @@ packages=(
   dpkg-dev binutils man-db libcap2-bin            # its package: dpkg-shlibdeps, nm, man, getcap
   lintian desktop-file-utils appstream            # the package's checks
   diffoscope-minimal                              # names what differs between two builds
+  shared-mime-info libglib2.0-bin                 # its firmware file type, named by gio
 )
 if [ "${1:-}" = --linux-demo ]; then
   packages=(

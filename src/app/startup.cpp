@@ -12,6 +12,12 @@
 #include "ui/ui.h"
 
 std::optional<Failure> initEnvironment(UpgradeContext& ctx) {
+    if (const auto failure = initLocalEnvironment(ctx))
+        return failure;
+    return takeImage(ctx, firmwareBytes(ctx.instance));
+}
+
+std::optional<Failure> initLocalEnvironment(UpgradeContext& ctx) {
     if (!initSocketLibrary())
         return Failure::socketLibrary;
 
@@ -25,9 +31,12 @@ std::optional<Failure> initEnvironment(UpgradeContext& ctx) {
     std::memset(&ctx.digest, 0, sizeof ctx.digest);
     seedRandom(millisecondClock());
     initUiControls();
+    return std::nullopt;
+}
 
+std::optional<Failure> takeImage(UpgradeContext& ctx, std::span<const std::uint8_t> image) {
     // Without a whole header there is nothing sound to show or send: stop before any dialog.
-    if (!loadFirmwareImage(firmwareBytes(ctx.instance), ctx.firmware))
+    if (!loadFirmwareImage(image, ctx.firmware))
         return Failure::imageMissing;
     copyText(ctx.productName,
              productNameFor(std::span<const std::uint8_t, 128>(ctx.firmware.firmwareHeader)));

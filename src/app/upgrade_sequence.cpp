@@ -9,8 +9,11 @@
 
 #include "app/background_request.h"
 #include "app/context.h"
+#include "app/device_checks.h"
 #include "app/firmware_delivery.h"
 #include "app/firmware_image.h"
+#include "app/image_check.h"
+#include "app/image_source.h"
 #include "app/settling_wait.h"
 #include "app/startup.h"
 #include "base/text.h"
@@ -92,12 +95,20 @@ bool isLoopback(std::uint32_t address) {
     return address >> 24 == 127;
 }
 
-bool askForDeviceAddress(UpgradeContext& ctx) {
+bool askForDeviceAddress(UpgradeContext& ctx, const LoadedImage* checked,
+                         const ImageChoice& source) {
     int filled = 0;
     while (filled < kLocalAddressSlots && ctx.localAddresses[filled] != 0)
         ++filled;
-    const AddressDialogView view{ctx.productName, imageVersion(ctx.firmware),
-                                 std::span(ctx.localAddresses, static_cast<std::size_t>(filled))};
+    AddressDialogView view{ctx.productName, imageVersion(ctx.firmware),
+                           std::span(ctx.localAddresses, static_cast<std::size_t>(filled))};
+    Sha256Hex sha256;
+    if (checked) {
+        sha256 = sha256Hex(checked->report.sha256);
+        view.imageSha256 = sha256.data();
+        view.imageFile = checked->fromFile ? source.path.c_str() : nullptr;
+        view.testImage = checked->report.standIn;
+    }
     AddressChoice choice{};
     choice.localAddress = ctx.localAddress;
     if (!runAddressDialog(view, choice))
@@ -107,6 +118,13 @@ bool askForDeviceAddress(UpgradeContext& ctx) {
     ctx.localAddress = choice.localAddress;
     copyText(ctx.fileName, textIn(choice.fileName));
     return true;
+}
+
+// The image against what the device reported: its version and its model. True to go on.
+bool imageSuitsDevice(const UpgradeContext& ctx, const LoadedImage& image) {
+    const ImageFindings findings =
+        checkImageAgainstDevice(ctx.deviceInfo, image.report.product, imageVersion(ctx.firmware));
+    return runImageCheckWarning(findings);
 }
 
 bool confirmUpgrade(const UpgradeContext& ctx) {
@@ -196,8 +214,25 @@ namespace {
 // The password stays in the run's Digest state only as long as the run.
 struct RunState {
     UpgradeContext ctx{};
+    LoadedImage image; // the checked image, when the program asks for the checks
     ~RunState() { wipeText(ctx.digest.password); }
 };
+
+// The run's image: the carried one as it is, or (checked) the chosen one once it has passed.
+std::optional<UpgradeFailure> prepareImage(RunState& run, const UpgradeOptions& options) {
+    UpgradeContext& ctx = run.ctx;
+    if (const auto failure = initLocalEnvironment(ctx))
+        return UpgradeFailure{*failure};
+    std::span<const std::uint8_t> bytes = firmwareBytes(ctx.instance);
+    if (options.checkImage) {
+        if (auto refused = loadImage(options.image, bytes, run.image))
+            return refused;
+        bytes = run.image.bytes;
+    }
+    if (const auto failure = takeImage(ctx, bytes))
+        return UpgradeFailure{*failure};
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -205,18 +240,20 @@ int runUpgrade(void* instance, const UpgradeOptions& options) {
     RunState run; // this run's state, handed to each step
     UpgradeContext& ctx = run.ctx;
     ctx.instance = instance;
-    if (const auto failure = initEnvironment(ctx))
+    if (const auto failure = prepareImage(run, options))
         return endWith(*failure);
+    const LoadedImage* checked = options.checkImage ? &run.image : nullptr;
 
     // Cancel at the notice or the address ends the program quietly.
     if (!runNoticeDialog(ctx.productName))
         return 0;
-    if (!askForDeviceAddress(ctx))
+    if (!askForDeviceAddress(ctx, checked, options.image))
         return 0;
     if (ctx.deviceAddress == 0)
         return 0;
-    // The stand-in's header is one a real device would accept: it goes to simulated ones only.
-    if (firmwareIsStandIn() && !isLoopback(ctx.deviceAddress))
+    // The stand-in's header is one a real device would accept: it goes to simulated ones only,
+    // wherever it came from (it is known by its bytes).
+    if (isStandInImage(imageBytes(ctx.firmware)) && !isLoopback(ctx.deviceAddress))
         return endWith(Failure::standInImage);
 
     // The device's information page: any answer of at least one byte counts, and the values it
@@ -229,6 +266,13 @@ int runUpgrade(void* instance, const UpgradeOptions& options) {
         return endWith(Failure::noResponse);
     SoftwareVersion versionBefore;
     copyText(versionBefore, textIn(ctx.deviceInfo.softwareVersion));
+    if (checked) {
+        const bool suits = imageSuitsDevice(ctx, *checked);
+        if (options.checksOnly)
+            return 0; // a dry run: the device has been asked for its page only
+        if (!suits)
+            return endWith(Failure::deviceChecksRefused);
+    }
     if (!confirmUpgrade(ctx))
         return endWith(Failure::userAbort);
 

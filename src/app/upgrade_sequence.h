@@ -5,10 +5,16 @@
 #include <cstdint>
 
 #include "app/firmware_delivery.h"
+#include "app/image_source.h"
 
 // What a program may choose beyond the dialogs.
 struct UpgradeOptions {
     std::uint16_t tftpPort = 0; // serve the image from this UDP port only (0: 69 and up)
+    // The terminal and GTK programs check the image (carried or from a file) before any request
+    // and against the device before the confirmation; the Windows program sends what it carries.
+    bool checkImage = false;
+    ImageChoice image;
+    bool checksOnly = false; // end after the checks against the device, before the confirmation
 };
 
 // Returns 0 on every path, once everything it started has ended (an abandoned request worker

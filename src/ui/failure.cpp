@@ -87,6 +87,33 @@ FailureText failureText(const UpgradeFailure& failure) {
         formatText(formatted, kErrorVersionNotConfirmed, failure.version.data());
         return formatted;
     }
+    case Failure::imageNotCarried:
+        text = kErrorNoImageCarried;
+        break;
+    case Failure::imageUnreadable: {
+        FailureText formatted;
+        formatText(formatted, kErrorImageUnreadable, failure.version.data());
+        return formatted;
+    }
+    case Failure::imageOversized:
+        text = kErrorImageOversized;
+        break;
+    case Failure::imageTruncated:
+        text = kErrorImageTruncated;
+        break;
+    case Failure::imageUnknownMagic:
+        text = kErrorImageUnknownMagic;
+        break;
+    case Failure::imageBadVersion:
+        text = kErrorImageBadVersion;
+        break;
+    case Failure::imageDigestMismatch:
+        text = kErrorImageDigest;
+        break;
+    // The user chose Cancel at the checks' warning.
+    case Failure::deviceChecksRefused:
+        text = kErrorUserAbort;
+        break;
     }
     FailureText plain;
     copyText(plain, text);
@@ -139,6 +166,22 @@ const char* failureName(Failure reason) {
         return "still_old_version";
     case Failure::versionNotConfirmed:
         return "version_not_confirmed";
+    case Failure::imageNotCarried:
+        return "no_image";
+    case Failure::imageUnreadable:
+        return "image_unreadable";
+    case Failure::imageOversized:
+        return "image_oversized";
+    case Failure::imageTruncated:
+        return "image_truncated";
+    case Failure::imageUnknownMagic:
+        return "image_unknown_magic";
+    case Failure::imageBadVersion:
+        return "image_bad_version";
+    case Failure::imageDigestMismatch:
+        return "image_sha256_mismatch";
+    case Failure::deviceChecksRefused:
+        return "checks_refused";
     }
     return "failure";
 }

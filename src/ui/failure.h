@@ -30,6 +30,16 @@ enum class Failure {
     stillOldVersion, // back on the version it ran before: it refused the image
     // Neither the image's version nor, with none known from before, a version seen to change.
     versionNotConfirmed,
+    // The image's own check (terminal and GTK programs), before any request.
+    imageNotCarried,     // the build carries none and no file was given
+    imageUnreadable,     // the file cannot be read, or is not a regular file (argument: path)
+    imageOversized,      // more than 65,535 TFTP blocks
+    imageTruncated,      // shorter than its header or than the length it declares
+    imageUnknownMagic,   // neither TOV2000 nor TOV3000, and not forced
+    imageBadVersion,     // no NUL-terminated, printable version text
+    imageDigestMismatch, // not the SHA-256 asked for (argument: the image's)
+    // The checks against the device refused the upgrade; nothing was asked of it.
+    deviceChecksRefused,
 };
 
 inline constexpr std::size_t kFailureArgumentSize = 128;
@@ -37,7 +47,8 @@ inline constexpr std::size_t kFailureArgumentSize = 128;
 struct UpgradeFailure {
     Failure reason;
     // stillOldVersion, versionNotConfirmed: the software version the device reports after its
-    // restart; empty otherwise.
+    // restart; imageUnreadable: the file's path; imageDigestMismatch: the image's SHA-256; empty
+    // otherwise.
     std::array<char, kFailureArgumentSize> version{};
     // upgradeRefused: the HTTP status the device answered with; 0 otherwise.
     int status = 0;

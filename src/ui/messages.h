@@ -72,3 +72,18 @@ inline constexpr char kErrorStandInImage[] =
     "Upgrade Failed: This program carries a test image, not TOV firmware";
 // Shown when the program carries no usable firmware image.
 inline constexpr char kErrorNoImage[] = "Upgrade Failed: Firmware image missing";
+// The terminal and GTK programs check the image before any request, and against the device
+// before the confirmation.
+inline constexpr char kErrorNoImageCarried[] =
+    "Upgrade Failed: This program carries no firmware image; choose an image file";
+inline constexpr char kErrorImageUnreadable[] = "Upgrade Failed: Can't read firmware image file %s";
+inline constexpr char kErrorImageOversized[] =
+    "Upgrade Failed: Firmware image larger than 65,535 TFTP blocks";
+inline constexpr char kErrorImageTruncated[] =
+    "Upgrade Failed: Firmware image truncated or damaged";
+inline constexpr char kErrorImageUnknownMagic[] =
+    "Upgrade Failed: Not a TOV2000 or TOV3000 firmware image";
+inline constexpr char kErrorImageBadVersion[] =
+    "Upgrade Failed: Firmware image carries no readable version";
+inline constexpr char kErrorImageDigest[] =
+    "Upgrade Failed: Firmware image's SHA-256 is not the one expected";

@@ -9,6 +9,7 @@
 
 #include "ui/dialog_logic.h"
 #include "ui/failure.h"
+#include "ui/image_findings.h"
 
 // Registers the controls the dialogs use (common controls on Windows); nothing elsewhere.
 void initUiControls();
@@ -28,6 +29,11 @@ struct AddressDialogView {
     const char* productName;
     const char* imageVersion;
     std::span<const std::uint32_t> localAddresses;
+    // Where the image comes from, for the programs that check it (the Windows program shows
+    // none of it): its SHA-256 in hex, its file (null: carried), and whether it is the test image.
+    const char* imageSha256 = nullptr;
+    const char* imageFile = nullptr;
+    bool testImage = false;
 };
 // On OK the entry goes through acceptAddressEntry() (ui/dialog_logic.h) into `choice`; an invalid
 // address keeps the dialog open with "Invalid IP Address". `choice` comes in holding the
@@ -43,6 +49,10 @@ struct DeviceValues {
     const char* serialNumber;
 };
 bool runConfirmDialog(const DeviceValues& device, const char* imageVersion);
+
+// What the checks of the image against the device found, before the confirmation (the terminal
+// and GTK programs only). True to go on to the confirmation, false to end with nothing done.
+bool runImageCheckWarning(const ImageFindings& findings);
 
 // "admin" preset, the password empty; on OK the entries go through storeCredentials() into
 // `credentials`. On Cancel `credentials` is left as it was.

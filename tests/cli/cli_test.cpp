@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <regex>
@@ -16,22 +17,30 @@
 #include <string>
 #include <vector>
 
+#include "base/sha256.h"
 #include "exit_status.h"
 #include "scenario.h"
 
 namespace {
 
-// Every run's history goes to a folder of the test's own, emptied for each test.
-// (One of its own for each test process: tests run side by side.)
+// Every run's history goes to a folder of the test's own, emptied for each test (one per test
+// process: ctest runs the cases side by side).
 class HistoryFolder : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
         std::filesystem::remove_all(folder());
         std::filesystem::create_directories(folder());
         ::setenv("XDG_STATE_HOME", folder().c_str(), 1);
     }
+    void OnTestProgramEnd(const ::testing::UnitTest&) override {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder(), ignored);
+    }
 
   public:
-    static std::string folder() { return "/tmp/tov-cli-test-state-" + std::to_string(::getpid()); }
+    static const std::string& folder() {
+        static const std::string path = "/tmp/tov-cli-test-state-" + std::to_string(::getpid());
+        return path;
+    }
 };
 const bool historyFolderInstalled = [] {
     ::testing::UnitTest::GetInstance()->listeners().Append(new HistoryFolder);
@@ -142,8 +151,12 @@ TEST(CliExitStatus, EachFailureHasItsStatus) {
         {Failure::imageTooLarge, 6},        {Failure::cancelledWhileInstalling, 5},
         {Failure::uploadIncomplete, 1},     {Failure::notBack, 1},
         {Failure::stillOldVersion, 1},      {Failure::versionNotConfirmed, 1},
+        {Failure::imageNotCarried, 2},      {Failure::imageUnreadable, 2},
+        {Failure::imageOversized, 2},       {Failure::imageTruncated, 2},
+        {Failure::imageUnknownMagic, 2},    {Failure::imageBadVersion, 2},
+        {Failure::imageDigestMismatch, 2},  {Failure::deviceChecksRefused, 7},
     };
-    EXPECT_EQ(table.size(), static_cast<std::size_t>(Failure::versionNotConfirmed) + 1);
+    EXPECT_EQ(table.size(), static_cast<std::size_t>(Failure::deviceChecksRefused) + 1);
     for (const auto& [reason, status] : table)
         EXPECT_EQ(exitStatusFor(reason), status) << failureName(reason);
 }
@@ -583,6 +596,243 @@ TEST(Cli, ThreeDevicesAtOnceWithXargs) {
     ASSERT_EQ(o.moreDevicesStoredTheImage.size(), 2u);
     EXPECT_TRUE(o.moreDevicesStoredTheImage[0]);
     EXPECT_TRUE(o.moreDevicesStoredTheImage[1]);
+}
+
+// ---- The image and its checks -----------------------------------------------------------------
+
+// The carried image changed by `edit`, as a file of its own.
+std::string imageFile(const std::string& name,
+                      const std::function<void(std::vector<std::uint8_t>&)>& edit) {
+    std::vector<std::uint8_t> bytes = carriedImage();
+    edit(bytes);
+    const std::string path = "/tmp/tov-cli-image-" + name + ".bin";
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+void setImageVersion(std::vector<std::uint8_t>& bytes, const std::string& version) {
+    std::fill(bytes.begin() + 92, bytes.begin() + 128, std::uint8_t{0});
+    std::copy(version.begin(), version.end(), bytes.begin() + 92);
+}
+
+std::string imageOfVersion(const std::string& version) {
+    return imageFile("version-" + version,
+                     [&](std::vector<std::uint8_t>& b) { setImageVersion(b, version); });
+}
+
+// The device was asked for nothing at all.
+void expectUntouched(const Outcome& o) {
+    EXPECT_TRUE(o.deviceEvents("http_request").empty()) << "the TOV heard from the program";
+    EXPECT_TRUE(o.deviceEvents("tftp_recv").empty());
+    EXPECT_FALSE(o.stored);
+}
+
+// The device was asked for its page and nothing more.
+void expectPageOnly(const Outcome& o) {
+    EXPECT_EQ(o.deviceEvents("http_request").size(), 1u);
+    EXPECT_EQ(o.deviceEvents("http_request", {"/admin/advanced"}).size(), 1u);
+    EXPECT_TRUE(o.deviceEvents("upgrade_request").empty()) << "told to fetch";
+    EXPECT_TRUE(o.deviceEvents("tftp_recv").empty());
+    EXPECT_FALSE(o.stored);
+}
+
+struct CheckCase {
+    const char* what;
+    Scenario scenario;
+    int status;
+    std::string words; // on standard error
+};
+
+TEST(CliImage, ARefusedImageNeverReachesTheTov) {
+    const std::string truncated =
+        imageFile("truncated", [](std::vector<std::uint8_t>& b) { b.resize(b.size() - 100); });
+    const std::string magic = imageFile(
+        "magic", [](std::vector<std::uint8_t>& b) { std::copy_n("FAX9000", 7, b.begin()); });
+    const std::string wrongDigest(64, 'a');
+    std::filesystem::create_directories("/tmp/tov-cli-image-folder");
+    const std::vector<CheckCase> cases = {
+        {"a truncated image", cli({"--yes", "--image", truncated, "127.0.0.2"}), 2,
+         truncated + " is truncated or damaged: its size is not the length its header declares"},
+        {"a truncated image, whatever --force says",
+         cli({"--yes", "--force", "--image", truncated, "127.0.0.2"}), 2, "truncated or damaged"},
+        {"another magic", cli({"--yes", "--image", magic, "127.0.0.2"}), 2,
+         magic + " is not a TOV2000 or TOV3000 firmware image (its first bytes); --force sends it "
+                 "all the same"},
+        {"not the SHA-256 given", cli({"--yes", "--sha256", wrongDigest, "127.0.0.2"}), 2,
+         "the image this program carries has SHA-256 " +
+             std::string("1b297ec6412e0621b056ffb37cfdfd23e9e619822ae2827abfede0f500163c91") +
+             ", not the " + wrongDigest + " given with --sha256"},
+        {"a folder as the image",
+         cli({"--yes", "--image", "/tmp/tov-cli-image-folder", "127.0.0.2"}), 2,
+         "cannot read the firmware image /tmp/tov-cli-image-folder (it must be a regular file"},
+    };
+    for (const CheckCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome o = runScenario(c.scenario);
+        EXPECT_EQ(o.exitStatus, c.status) << o.errorOutput;
+        EXPECT_NE(o.errorOutput.find(c.words), std::string::npos) << o.errorOutput;
+        expectUntouched(o);
+    }
+}
+
+TEST(CliImage, TheChecksAgainstTheTovRefuseWithNothingDone) {
+    const std::vector<CheckCase> cases = {
+        {"an older image", cli({"--yes", "127.0.0.2"}, {"--software-version", "3.1.0(a)"}), 7,
+         "the image's version 2.0.10(e) is older than the TOV's 3.1.0(a); --allow-older upgrades "
+         "it all the same; nothing done"},
+        {"the same version", cli({"--yes", "127.0.0.2"}, {"--software-version", "2.0.10(e)"}), 7,
+         "the TOV already runs version 2.0.10(e), the image's; --allow-reinstall upgrades it all "
+         "the same; nothing done"},
+        {"another model", cli({"--yes", "127.0.0.2"}, {"--product-name", "FAX-9000"}), 7,
+         "the image is for the TOV-1000/2000, but the TOV reports product name \"FAX-9000\"; "
+         "--force upgrades it all the same; nothing done"},
+        {"an unknown version with --yes",
+         cli({"--yes", "127.0.0.2"}, {"--software-version", "beta 7"}), 7,
+         "the TOV's software version \"beta 7\" cannot be compared with the image's 2.0.10(e); "
+         "--force upgrades it all the same; nothing done"},
+    };
+    for (const CheckCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome o = runScenario(c.scenario);
+        EXPECT_EQ(o.exitStatus, c.status) << o.errorOutput;
+        EXPECT_NE(o.errorOutput.find(c.words), std::string::npos) << o.errorOutput;
+        expectPageOnly(o);
+    }
+}
+
+TEST(CliImage, EachOverrideLetsTheUpgradeGoOn) {
+    const std::string magic = imageFile(
+        "magic", [](std::vector<std::uint8_t>& b) { std::copy_n("FAX9000", 7, b.begin()); });
+    struct Case {
+        const char* what;
+        Scenario scenario;
+        int status;
+        const char* note; // on standard output
+    };
+    const std::vector<Case> cases = {
+        {"--allow-older",
+         cli({"--yes", "--allow-older", "127.0.0.2"}, {"--software-version", "3.1.0(a)"}), 0,
+         "Note: the image's version 2.0.10(e) is older than the TOV's 3.1.0(a) (--allow-older)"},
+        {"--allow-reinstall",
+         cli({"--yes", "--allow-reinstall", "127.0.0.2"}, {"--software-version", "2.0.10(e)"}), 0,
+         "Note: the TOV already runs version 2.0.10(e), the image's (--allow-reinstall)"},
+        {"--force for another model",
+         cli({"--yes", "--force", "127.0.0.2"}, {"--product-name", "FAX-9000"}), 0,
+         "Note: the image is for the TOV-1000/2000, but the TOV reports product name "
+         "\"FAX-9000\" (--force)"},
+        {"--force for an unknown version",
+         cli({"--yes", "--force", "127.0.0.2"}, {"--software-version", "beta 7"}), 0,
+         "Note: the TOV's software version \"beta 7\" cannot be compared"},
+        // Sent as asked; the device itself refuses it and keeps its version.
+        {"--force for another magic", cli({"--yes", "--force", "--image", magic, "127.0.0.2"}), 1,
+         "Note: the image is for the ODM-Product, but the TOV reports product name \"TOV-2000\" "
+         "(--force)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome o = runScenario(c.scenario);
+        EXPECT_EQ(o.exitStatus, c.status) << o.errorOutput;
+        EXPECT_NE(o.output.find(c.note), std::string::npos) << o.output;
+        EXPECT_EQ(o.deviceEvents("upgrade_request").size(), 1u);
+        EXPECT_FALSE(o.deviceEvents("tftp_end", {"\"complete\":true"}).empty())
+            << "the whole image was sent";
+        if (c.status == 0) {
+            expectImageStored(o);
+        }
+    }
+}
+
+TEST(CliImage, UpgradesFromAFileItsSha256Shown) {
+    const std::string newer = imageOfVersion("2.0.11(a)");
+    std::vector<std::uint8_t> expected = carriedImage();
+    setImageVersion(expected, "2.0.11(a)");
+    const std::string digest = sha256Hex(sha256(expected)).data();
+    const Outcome o =
+        runScenario(cli({"--yes", "--json", "--image", newer, "--sha256", digest, "127.0.0.2"}));
+    EXPECT_EQ(o.exitStatus, 0) << o.errorOutput;
+    EXPECT_TRUE(o.stored && o.storedImage == expected) << "the file's image, byte for byte";
+    int carrying = 0;
+    std::istringstream lines(o.output);
+    for (std::string line; std::getline(lines, line);) {
+        const auto fields = parseJsonLine(line);
+        ASSERT_TRUE(fields) << line;
+        if (fields->at("step") == "device" || fields->at("step") == "success") {
+            EXPECT_EQ(fields->at("image_sha256"), digest) << line;
+            EXPECT_EQ(fields->at("image_version"), "2.0.11(a)") << line;
+            ++carrying;
+        }
+    }
+    EXPECT_EQ(carrying, 2);
+}
+
+TEST(CliImage, CheckSaysWhatTheChecksWouldSay) {
+    // Without an ADDRESS: the image alone, no TOV contacted.
+    Scenario alone = cli({"--check"});
+    Outcome o = runScenario(alone);
+    EXPECT_EQ(o.exitStatus, 0) << o.errorOutput;
+    EXPECT_NE(o.output.find("Firmware image: version 2.0.10(e) for the TOV-1000/2000, the test "
+                            "image (for simulated TOVs on 127.0.0.0/8 only), carried by this "
+                            "program\n  SHA-256: "
+                            "1b297ec6412e0621b056ffb37cfdfd23e9e619822ae2827abfede0f500163c91\n"
+                            "  Size:    725912 bytes\n"),
+              std::string::npos)
+        << o.output;
+    expectUntouched(o);
+
+    // With one: the page only, and the status the upgrade would end with.
+    o = runScenario(cli({"--check", "127.0.0.2"}, {"--software-version", "3.1.0(a)"}));
+    EXPECT_EQ(o.exitStatus, 7) << o.errorOutput;
+    EXPECT_NE(o.output.find("Refused: the image's version 2.0.10(e) is older than the TOV's "
+                            "3.1.0(a); --allow-older upgrades it all the same\n"
+                            "Checks: the upgrade would be refused (status 7).\n"),
+              std::string::npos)
+        << o.output;
+    expectPageOnly(o);
+    o = runScenario(cli({"--check", "127.0.0.2"}));
+    EXPECT_EQ(o.exitStatus, 0) << o.errorOutput;
+    EXPECT_NE(o.output.find("Checks: the upgrade would go ahead.\n"), std::string::npos);
+    expectPageOnly(o);
+    EXPECT_TRUE(historyLines().empty()) << "a dry run is no upgrade";
+}
+
+TEST(CliImage, VersionNamesTheCarriedImage) {
+    Scenario s = cli({"--version"});
+    s.startSim = false;
+    const Outcome o = runScenario(s);
+    EXPECT_EQ(o.exitStatus, 0);
+    EXPECT_NE(o.output.find("\ncarries firmware image 2.0.10(e) for the TOV-1000/2000 (test "
+                            "image)\n"),
+              std::string::npos)
+        << o.output;
+}
+
+TEST(CliImage, ABuildWithoutAnImageNeedsAFile) {
+    Scenario s = cli({"--yes", "127.0.0.2"});
+    s.command[0] = TOV_CLI_NO_IMAGE_PATH;
+    Outcome o = runScenario(s);
+    EXPECT_EQ(o.exitStatus, 2);
+    EXPECT_EQ(o.errorOutput,
+              "tov-upgrade-cli: this program carries no firmware image; name one with --image "
+              "FILE\n");
+    expectUntouched(o);
+
+    // The stand-in from a file is still known for what it is.
+    const std::string standIn = imageFile("stand-in", [](std::vector<std::uint8_t>&) {});
+    s = cli({"--yes", "--image", standIn, "192.0.2.10"});
+    s.command[0] = TOV_CLI_NO_IMAGE_PATH;
+    o = runScenario(s);
+    EXPECT_EQ(o.exitStatus, 6);
+    EXPECT_NE(o.errorOutput.find(standIn + " is the test image, not TOV firmware"),
+              std::string::npos)
+        << o.errorOutput;
+
+    s = cli({"--yes", "--image", standIn, "127.0.0.2"});
+    s.command[0] = TOV_CLI_NO_IMAGE_PATH;
+    o = runScenario(s);
+    EXPECT_EQ(o.exitStatus, 0) << o.errorOutput;
+    expectImageStored(o);
 }
 
 } // namespace

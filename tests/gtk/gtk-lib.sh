@@ -40,11 +40,12 @@ start_sim() {
   return 1
 }
 
-# start_program [RUNNER...]: the program (optionally under a runner such as setpriv).
+# start_program [RUNNER...]: the program (optionally under a runner such as setpriv), given
+# PROGRAM_ARG as its argument when that is set (an image file).
 start_program() {
   : >"$UI_LOG"
   chmod 0666 "$UI_LOG" # the program may run as another user
-  TOV_GTK_LOG=$UI_LOG "$@" "$PROGRAM" >"$OUT/program.out" 2>&1 &
+  TOV_GTK_LOG=$UI_LOG "$@" "$PROGRAM" ${PROGRAM_ARG:+"$PROGRAM_ARG"} >"$OUT/program.out" 2>&1 &
   PROGRAM_PID=$!
 }
 

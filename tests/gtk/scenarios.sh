@@ -344,3 +344,72 @@ scenario_cancel_settling() {
   program_ends 10
   never_logged "^show: success"
 }
+
+# An image older than what the device runs: a warning before the confirmation, Cancel its
+# default (Enter: the abort, and the device is never told to fetch); "Upgrade Anyway" goes on to
+# the confirmation.
+IMAGE_CHECK_TEXT="Before this TOV is upgraded, note:\n\n- This image's version 2.0.10(e) is older than the TOV's version 3.1.0(a).\n\nUpgrade anyway only if you are sure this image is right for this TOV."
+scenario_image_check_warning() {
+  start_sim --software-version "3.1.0(a)" || return
+  start_program
+  continue_notice || return
+  enter_address 127.0.0.2 || return
+  await image-check || return
+  has image-check "title: Check the Firmware Image"
+  has image-check "label: $IMAGE_CHECK_TEXT"
+  has image-check "button: Upgrade Anyway"
+  has image-check "button: Cancel"
+  has image-check "focus: button Cancel"
+  has image-check "default: button Cancel"
+  centred image-check
+  shot image-check
+  keys Return
+  logged "close: image-check 0"
+  await error || return
+  has error "label: Upgrade Failed: User Abort"
+  keys Return
+  program_ends 10
+  never_logged "^show: confirm"
+  if grep -q '"event":"upgrade_request"' "$OUT/sim.log"; then
+    fail "the device was told to fetch"
+  else
+    pass "the device was never told to fetch"
+  fi
+
+  unset SEEN_notice SEEN_address SEEN_image_check SEEN_error # a new run, a new window log
+  start_program
+  continue_notice || return
+  enter_address 127.0.0.2 || return
+  await image-check || return
+  keys Tab Return # from Cancel to "Upgrade Anyway"
+  logged "close: image-check 1"
+  await confirm || return
+  keys Escape
+  logged "close: confirm 0"
+  await error || return
+  keys Return
+  program_ends 10
+}
+
+# A build that carries no image asks for one first, with the desktop's file chooser; the image
+# chosen (here the stand-in, known by its bytes) is named in the address dialog.
+scenario_file_chooser() {
+  start_sim || return
+  cp "$NATIVE/firmware/tov-firmware.bin" "$OUT/stand-in.bin"
+  PROGRAM=$NATIVE/tests/gtk/tov-upgrade-logged-no-image start_program
+  await file-chooser || return
+  has file-chooser "title: Choose a TOV Firmware Image"
+  shot file-chooser
+  type_text "$OUT/stand-in.bin"
+  keys Return
+  logged "close: file-chooser 1"
+  continue_notice || return
+  await address || return
+  has address "label: Version 2.0.10(e)"
+  has address "label: Test image, for simulated TOVs only (stand-in.bin)"
+  shot address-from-file
+  keys Escape
+  logged "close: address 0"
+  program_ends 10
+  never_logged "^show: (error|connecting)"
+}

@@ -16,7 +16,17 @@ check() { # WHAT COMMAND...
 }
 
 rm -rf "$build/packages" "$unpacked"
-(cd "$build" && "$cpack" -G DEB) || { echo "FAIL cpack -G DEB"; exit 1; }
+# The package carries no image (a user gives the maker's file): it is made in a build of its own,
+# configured without one, beside the tests' build that carries the stand-in.
+source=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+package_build=$build/tests/package/build
+{ cmake -S "$source" -B "$package_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTOV_FIRMWARE_IMAGE=none -DTOV_BUILD_TESTS=OFF &&
+    cmake --build "$package_build" -j2 --target tov-artifacts; } >"$build/tests/package/build.log" 2>&1 ||
+  { echo "FAIL the package's build (see $build/tests/package/build.log)"; exit 1; }
+(cd "$package_build" && "$cpack" -G DEB) || { echo "FAIL cpack -G DEB"; exit 1; }
+mkdir -p "$build/packages"
+cp "$package_build"/packages/tov-upgrade_*.deb "$build/packages/"
 debs=("$build"/packages/tov-upgrade_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "FAIL no single .deb in $build/packages"; exit 1; }
 deb=${debs[0]}
@@ -43,6 +53,7 @@ expected=$(
 ./usr/share/man/man1/tov-upgrade-cli.1.gz
 ./usr/share/man/man1/tov-upgrade.1.gz
 ./usr/share/metainfo/org.example.tov_upgrade.metainfo.xml
+./usr/share/mime/packages/tov-upgrade.xml
 LIST
 )
 actual=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
@@ -76,6 +87,9 @@ ok = (root.findtext("project_license") == "MIT" and root.findtext("metadata_lice
       and "tov-upgrade-cli" in ET.tostring(root.find("description"), encoding="unicode"))
 sys.exit(0 if ok else 1)
 PY
+check "the packaged programs carry no image" \
+  bash -c '"$1" --version | grep -qx "carries no firmware image: name one with --image FILE"' \
+  version "$unpacked/usr/bin/tov-upgrade-cli"
 for page in tov-upgrade tov-upgrade-cli; do
   check "the man page $page(1) reads without warnings" \
     bash -c 'out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$1" 2>&1 >/dev/null); echo -n "$out"; [ -z "$out" ]' \

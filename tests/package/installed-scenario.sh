@@ -21,13 +21,50 @@ await_title() {
   pass "window shown: $(xdotool getwindowname "$WIN")"
 }
 
-# A whole upgrade with the installed program, started by a normal user as from the desktop menu:
-# the ports below 1024 are refused, and without cap_net_bind_service the program names the port
-# the system picked. The device gets the program's image and restarts into the new version.
+# A whole upgrade with the installed program, started by a normal user with an image file as from
+# the desktop (the package carries no image): the ports below 1024 are refused, and without
+# cap_net_bind_service the program names the port the system picked. The device gets the file's
+# image and restarts into the new version.
 scenario_installed_upgrade() {
   chmod 0777 "$OUT"
+  local image=$OUT/tov-image.bin
+  cp "$TOV_FIRMWARE_FILE" "$image"
+  chmod 0644 "$image"
+  local nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all)
+  # The system names the file's type, and the menu entry opens it: with the file given, the
+  # program starts at its notice (without one it would ask for a file first).
+  local type
+  type=$(gio info -a standard::content-type "$image" | sed -n 's/^ *standard::content-type: //p')
+  if [ "$type" = application/x-tov-firmware ]; then
+    pass "the file's type: $type"
+  else
+    fail "the file's type is '$type', not application/x-tov-firmware"
+  fi
+  if gio mime application/x-tov-firmware | grep -q "tov-upgrade.desktop"; then
+    pass "the menu entry opens application/x-tov-firmware"
+  else
+    fail "no application for application/x-tov-firmware: $(gio mime application/x-tov-firmware 2>&1)"
+  fi
+  "${nobody[@]}" gio launch /usr/share/applications/tov-upgrade.desktop "$image" \
+    >"$OUT/launch.out" 2>&1 &
+  await_title 'TOV-1000/2000 Firmware Upgrade' || return
+  keys Escape
+  WIN=none
+  sleep 1
+  # The terminal program, the same way: without --image it has nothing to send.
+  if "${nobody[@]}" /usr/bin/tov-upgrade-cli --yes 127.0.0.2 >/dev/null 2>&1; then
+    fail "the installed tov-upgrade-cli upgraded without an image"
+  else
+    pass "the installed tov-upgrade-cli needs --image (status $?)"
+  fi
+  if "${nobody[@]}" /usr/bin/tov-upgrade-cli --check --image "$image" | grep -q "SHA-256: "; then
+    pass "tov-upgrade-cli --check --image shows the file's SHA-256"
+  else
+    fail "tov-upgrade-cli --check --image"
+  fi
+
   start_sim --password secret --image-out "$OUT/received.bin" || return
-  start_program setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all
+  PROGRAM_ARG=$image start_program "${nobody[@]}"
   await_title 'TOV-1000/2000 Firmware Upgrade' || return
   shot installed-notice
   keys Tab Return
@@ -54,7 +91,7 @@ scenario_installed_upgrade() {
     fail "upgrade path port '$port' is not a port the system picked"
   fi
   if cmp -s "$OUT/received.bin" "$TOV_FIRMWARE_FILE"; then
-    pass "the device installed the image the program carries"
+    pass "the device installed the file's image"
   else
     fail "the device's installed image differs from $TOV_FIRMWARE_FILE"
   fi

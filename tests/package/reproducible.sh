@@ -23,8 +23,10 @@ options() { # BUILD_DIR NAME...
     [ -n "$value" ] && printf '%s\n' "-D$name=$value"
   done
 }
-mapfile -t native_options < <(options "$native" CMAKE_BUILD_TYPE TOV_FIRMWARE_IMAGE TOV_DEBUG_LOG \
-  TOV_PACKAGE_MAINTAINER TOV_PACKAGE_HOMEPAGE)
+# The package is made in a build of its own, without an image (build-deb.sh).
+package_build=$native/tests/package/build
+mapfile -t native_options < <(options "$package_build" CMAKE_BUILD_TYPE TOV_FIRMWARE_IMAGE \
+  TOV_DEBUG_LOG TOV_PACKAGE_MAINTAINER TOV_PACKAGE_HOMEPAGE)
 # The package's time stamps are the last commit's, also for the copy, which has no history.
 if [ -z "${SOURCE_DATE_EPOCH:-}" ] && epoch=$(git -C "$src" log -1 --format=%ct 2>/dev/null); then
   export SOURCE_DATE_EPOCH=$epoch
@@ -76,11 +78,11 @@ second=$work/second/source-copy
 echo "== the second build, in $second (SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-unset})"
 copy_source "$second"
 t0=$SECONDS
-(cd "$second" && quietly ../native-configure.log cmake --preset native -DTOV_BUILD_TESTS=OFF \
-  "${native_options[@]}" &&
-  quietly ../native-build.log cmake --build --preset native -j"$jobs" --target tov-artifacts &&
-  cd build/native && quietly ../../../cpack.log cpack -G DEB) ||
-  { echo "FAIL the second native build"; exit 1; }
+(cd "$second" && quietly ../native-configure.log cmake -S . -B build/package -G Ninja \
+  -DTOV_BUILD_TESTS=OFF "${native_options[@]}" &&
+  quietly ../native-build.log cmake --build build/package -j"$jobs" --target tov-artifacts &&
+  cd build/package && quietly ../../../cpack.log cpack -G DEB) ||
+  { echo "FAIL the second package build"; exit 1; }
 build_windows "$second" "${windows_options[@]}" || { echo "FAIL the second Windows build"; exit 1; }
 echo "== built in $((SECONDS - t0)) s"
 
@@ -100,7 +102,7 @@ same() {
 }
 debs=("$native"/packages/tov-upgrade_*.deb)
 same "the Debian package $(basename "${debs[0]}")" "${debs[0]}" \
-  "$second/build/native/packages/$(basename "${debs[0]}")"
+  "$second/build/package/packages/$(basename "${debs[0]}")"
 for exe in "${exes[@]}"; do
   same "$(basename "$exe")" "$first_windows/$exe" "$second/build/windows/$exe"
 done

@@ -135,6 +135,14 @@ bool runConfirmDialog(const DeviceValues& device, const char* imageVersion) {
     }
     return scriptedUi().confirm();
 }
+bool runImageCheckWarning(const ImageFindings& findings) {
+    constexpr const char* kOrders[] = {"newer", "same", "older", "unknown"};
+    constexpr const char* kModels[] = {"matches", "mismatch", "unnamed"};
+    record(std::string("dialog: image-check version=") +
+           kOrders[static_cast<int>(findings.version)] +
+           " model=" + kModels[static_cast<int>(findings.model)]);
+    return scriptedUi().imageCheck(findings);
+}
 bool runPasswordDialog(Credentials& credentials) {
     record("dialog: password");
     if (!scriptedUi().password)

@@ -13,6 +13,10 @@ struct ScriptedUi {
     // Default: "127.0.0.2", local slot 0.
     std::function<bool(const AddressDialogView&, AddressChoice&)> address;
     std::function<bool()> confirm = [] { return true; };
+    // The checks of the image against the device (recorded as "dialog: image-check ...").
+    std::function<bool(const ImageFindings&)> imageCheck = [](const ImageFindings&) {
+        return true;
+    };
     std::function<bool(Credentials&)> password; // default: "admin" / "secret"
     std::function<void()> success = [] {};
     // Asked at every message-handling call of a progress window: true acts as its Cancel.

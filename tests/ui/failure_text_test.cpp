@@ -40,6 +40,17 @@ TEST(FailureText, EveryFailureHasTheDialogsText) {
         {Failure::stillOldVersion, "Upgrade Failed: TOV still reports software version 2.0.9(a)"},
         {Failure::versionNotConfirmed,
          "Upgrade Failed: TOV reports software version 2.0.9(a), not the new one"},
+        // Only the terminal and GTK programs take an image from a file.
+        {Failure::imageNotCarried,
+         "Upgrade Failed: This program carries no firmware image; choose an image file"},
+        {Failure::imageUnreadable, "Upgrade Failed: Can't read firmware image file 2.0.9(a)"},
+        {Failure::imageOversized, "Upgrade Failed: Firmware image larger than 65,535 TFTP blocks"},
+        {Failure::imageTruncated, "Upgrade Failed: Firmware image truncated or damaged"},
+        {Failure::imageUnknownMagic, "Upgrade Failed: Not a TOV2000 or TOV3000 firmware image"},
+        {Failure::imageBadVersion, "Upgrade Failed: Firmware image carries no readable version"},
+        {Failure::imageDigestMismatch,
+         "Upgrade Failed: Firmware image's SHA-256 is not the one expected"},
+        {Failure::deviceChecksRefused, "Upgrade Failed: User Abort"},
     };
     std::set<std::string> names;
     for (const Row& row : table) {
@@ -49,7 +60,7 @@ TEST(FailureText, EveryFailureHasTheDialogsText) {
         names.insert(failureName(row.reason));
     }
     // Each failure once, each with a name of its own.
-    EXPECT_EQ(table.size(), static_cast<std::size_t>(Failure::versionNotConfirmed) + 1);
+    EXPECT_EQ(table.size(), static_cast<std::size_t>(Failure::deviceChecksRefused) + 1);
     EXPECT_EQ(names.size(), table.size());
     // Only the version failures and the refused request carry their argument into the text.
     EXPECT_STREQ(failureText(failureWithVersion(Failure::noResponse, "x")).data(),

@@ -5,12 +5,16 @@
 #include <optional>
 #include <string>
 
+#include "app/image_check.h"
+#include "app/image_source.h"
 #include "app/upgrade_sequence.h"
+#include "base/sha256.h"
 #include "base/text.h"
 #include "cli_options.h"
 #include "cli_output.h"
 #include "cli_session.h"
 #include "history.h"
+#include "image_lines.h"
 #include "json_line.h"
 #include "platform/platform.h"
 #include "terminal.h"
@@ -59,10 +63,54 @@ bool loadPassword(CliSession& session) {
     return true;
 }
 
+// What --version says of the carried image.
+std::string carriedImageLine() {
+    const auto carried = firmwareBytes(nullptr);
+    if (carried.empty())
+        return "carries no firmware image: name one with --image FILE";
+    const ImageReport report = checkFirmwareImage(carried, {});
+    if (report.verdict != ImageVerdict::accepted)
+        return "carries a firmware image that does not pass its check";
+    return std::string("carries firmware image ") + report.version.data() + " for the " +
+           imageProductName(report.product) + (report.standIn ? " (test image)" : "");
+}
+
+ImageChoice imageChoice(const CliOptions& options) {
+    ImageChoice choice;
+    choice.path = options.imagePath;
+    choice.rules.force = options.force;
+    if (options.sha256)
+        choice.rules.expectedSha256 = parseSha256Hex(*options.sha256);
+    return choice;
+}
+
+// --check without an ADDRESS: the image's details and its own check, no TOV contacted.
+int checkImageOnly(CliSession& session) {
+    LoadedImage image;
+    const auto refused = loadImage(imageChoice(session.options), firmwareBytes(nullptr), image);
+    if (refused) {
+        showErrorBox(*refused); // words, JSON line and status as for any failure
+        return session.exitStatus;
+    }
+    const ImageReport& report = image.report;
+    const Sha256Hex sha256 = sha256Hex(report.sha256);
+    sayImageDetails({report.version.data(), imageProductName(report.product), sha256.data(),
+                     session.options.imagePath, report.standIn, report.size});
+    say("Checks: the image passes; name the TOV's ADDRESS to check it against the TOV.");
+    emit(JsonLine("image")
+             .text("image_version", report.version.data())
+             .text("product", imageProductName(report.product))
+             .text("image_sha256", sha256.data())
+             .number("size", report.size)
+             .text("file", session.options.imagePath)
+             .text("test_image", report.standIn ? "true" : "false"));
+    return kExitSuccess;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const ParsedCommandLine parsed = parseCommandLine(argc, argv);
+    const ParsedCommandLine parsed = parseCommandLine(argc, argv, carriedImageLine());
     if (!parsed.options) {
         std::fputs(parsed.message.c_str(), parsed.toStandardError ? stderr : stdout);
         return parsed.status;
@@ -72,14 +120,20 @@ int main(int argc, char** argv) {
     if (session.options.showHistory)
         return printHistory(session.options.output == OutputMode::json);
     setJsonAddress(session.options.address);
+    if (session.options.check && session.options.address.empty())
+        return checkImageOnly(session);
     protectSecrets(); // before any password is read
     if (!loadPassword(session))
         return session.exitStatus;
     watchInterrupts(kExitCancelled);
     UpgradeOptions upgrade;
     upgrade.tftpPort = session.options.tftpPort;
+    upgrade.checkImage = true;
+    upgrade.image = imageChoice(session.options);
+    upgrade.checksOnly = session.options.check;
     runUpgrade(nullptr, upgrade);
-    if (session.reachedDevice && session.options.history && !appendToHistory(session.record))
+    const bool recorded = session.reachedDevice && session.options.history && !upgrade.checksOnly;
+    if (recorded && !appendToHistory(session.record))
         sayError("could not add this run to the upgrade history");
     // Ended at once rather than by returning: a request worker given up on may still be blocked
     // on its socket.

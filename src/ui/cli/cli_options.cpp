@@ -12,10 +12,15 @@ namespace {
 
 constexpr char kDescription[] =
     "Upgrades the firmware of the TOV telephone adapter at ADDRESS with the image this\n"
-    "program carries, as the desktop program does: it reads what the TOV reports, asks\n"
-    "before it upgrades, serves the image by TFTP, waits for the TOV to restart and shows\n"
-    "the version it then reports. An upgrade takes about a minute, most of it the TOV's\n"
-    "restart.";
+    "program carries (or the image file --image names), as the desktop program does: it\n"
+    "reads what the TOV reports, asks before it upgrades, serves the image by TFTP, waits\n"
+    "for the TOV to restart and shows the version it then reports. An upgrade takes about\n"
+    "a minute, most of it the TOV's restart.\n"
+    "\n"
+    "The image is checked before the TOV is contacted (size, magic, declared length,\n"
+    "version; its SHA-256 is shown), and against what the TOV reports before the question:\n"
+    "an image of the version the TOV runs, an older one, one for another model or a\n"
+    "version that cannot be compared (with --yes) is refused with status 7 unless allowed.";
 
 bool isDottedAddress(const std::string& text) {
     std::uint32_t address = 0;
@@ -32,7 +37,7 @@ ParsedCommandLine usageError(const std::string& what) {
 
 } // namespace
 
-ParsedCommandLine parseCommandLine(int argc, char** argv) {
+ParsedCommandLine parseCommandLine(int argc, char** argv, const std::string& imageLine) {
     CLI::App app(kDescription, "tov-upgrade-cli");
     app.footer(kExitStatusHelp);
     CliOptions options;
@@ -41,6 +46,7 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     bool noHistory = false;
     std::string passwordFile;
     std::string localAddress;
+    std::string sha256;
     auto* address =
         app.add_option("ADDRESS", options.address, "The TOV's IPv4 address, e.g. 10.1.0.123")
             ->type_name("A.B.C.D");
@@ -74,7 +80,24 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     auto* history = app.add_flag("--history", options.showHistory,
                                  "Print the upgrade history (with --json: its lines) and end");
     history->excludes(address);
-    app.set_version_flag("--version", "tov-upgrade-cli " TOV_VERSION_TEXT);
+    app.add_option("--image", options.imagePath,
+                   "Upgrade with the firmware image in FILE instead of the one this program "
+                   "carries")
+        ->type_name("FILE");
+    app.add_flag("--check", options.check,
+                 "Print the image's details and SHA-256 and what the checks say, and end; with "
+                 "ADDRESS the TOV is asked for its page only");
+    app.add_option("--sha256", sha256, "Refuse an image whose SHA-256 is not HEX")
+        ->type_name("HEX");
+    app.add_flag("--allow-older", options.allowOlder,
+                 "Install an image older than the version the TOV runs");
+    app.add_flag("--allow-reinstall", options.allowReinstall,
+                 "Install an image of the version the TOV runs already");
+    app.add_flag("--force", options.force,
+                 "Install an image without a TOV magic, for another model, or whose version "
+                 "cannot be compared with the TOV's (a truncated image is refused all the same)");
+    app.set_version_flag("--version", std::string("tov-upgrade-cli " TOV_VERSION_TEXT) +
+                                          (imageLine.empty() ? "" : "\n" + imageLine));
 
     ParsedCommandLine parsed;
     try {
@@ -92,6 +115,16 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     options.history = !noHistory;
     options.output = json ? OutputMode::json : quiet ? OutputMode::quiet : OutputMode::human;
     if (options.showHistory) {
+        parsed.options = options;
+        return parsed;
+    }
+    if (!sha256.empty()) {
+        if (sha256.size() != 64 ||
+            sha256.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            return usageError("--sha256 needs 64 hex digits");
+        options.sha256 = sha256;
+    }
+    if (options.address.empty() && options.check) {
         parsed.options = options;
         return parsed;
     }

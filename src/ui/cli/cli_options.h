@@ -19,6 +19,13 @@ struct CliOptions {
     bool history = true;                     // record the run in the history
     bool showHistory = false;                // --history: print the record and end
     OutputMode output = OutputMode::human;
+    // The image and its checks.
+    std::string imagePath;             // --image: a file instead of the carried image
+    bool check = false;                // --check: the image's details and the checks only
+    std::optional<std::string> sha256; // --sha256: the image must have this digest (hex)
+    bool allowOlder = false;           // an image older than what the TOV runs
+    bool allowReinstall = false;       // the version the TOV runs already
+    bool force = false;                // another magic, another model, an unknown version
 };
 
 struct ParsedCommandLine {
@@ -28,4 +35,5 @@ struct ParsedCommandLine {
     bool toStandardError = false;
 };
 
-ParsedCommandLine parseCommandLine(int argc, char** argv);
+// `imageLine` follows the program's version in what --version prints: the image it carries.
+ParsedCommandLine parseCommandLine(int argc, char** argv, const std::string& imageLine);

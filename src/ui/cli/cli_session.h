@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli_options.h"
 #include "exit_status.h"
@@ -21,6 +22,8 @@ struct CliSession {
     // A wait that ran past --timeout, and what the user is told of it (first one only).
     std::mutex timeoutMutex;
     std::string timeoutMessage;
+    std::string imageSha256;           // the image's, once the image has passed its check
+    std::vector<std::string> refusals; // what the checks against the TOV refused
     std::string tftpEndpoint; // "127.0.0.1, UDP port 69", once the upgrade request names it
     std::uint16_t tftpPort = 0;
 };

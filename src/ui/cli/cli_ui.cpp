@@ -5,10 +5,12 @@
 #include <atomic>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/text.h"
 #include "cli_output.h"
 #include "cli_session.h"
+#include "image_lines.h"
 #include "json_line.h"
 #include "platform/platform.h"
 #include "terminal.h"
@@ -44,8 +46,46 @@ Failure asTheUserSawIt(Failure reason) {
 
 // What the terminal says of a failure: the dialog's words, or clearer ones where the dialog's
 // "User Abort" would hide what happened.
+// The image as the user named it.
+std::string imageName() {
+    const std::string& path = cliSession().options.imagePath;
+    return path.empty() ? "the image this program carries" : path;
+}
+
 std::string failureWords(const UpgradeFailure& failure) {
+    const CliSession& session = cliSession();
     switch (failure.reason) {
+    case Failure::imageNotCarried:
+        return "this program carries no firmware image; name one with --image FILE";
+    case Failure::imageUnreadable:
+        return "cannot read the firmware image " + session.options.imagePath +
+               " (it must be a regular file this user may read)";
+    case Failure::imageOversized:
+        return imageName() + " is larger than 65,535 TFTP blocks (33,553,919 bytes): not a "
+                             "TOV firmware image";
+    case Failure::imageTruncated:
+        return imageName() + " is truncated or damaged: its size is not the length its header "
+                             "declares";
+    case Failure::imageUnknownMagic:
+        return imageName() + " is not a TOV2000 or TOV3000 firmware image (its first bytes); "
+                             "--force sends it all the same";
+    case Failure::imageBadVersion:
+        return imageName() + " carries no readable version text in its header";
+    case Failure::imageDigestMismatch:
+        return imageName() + " has SHA-256 " + failure.version.data() + ", not the " +
+               session.options.sha256.value_or("") + " given with --sha256";
+    case Failure::deviceChecksRefused: {
+        std::string words;
+        for (const std::string& refusal : session.refusals)
+            words += (words.empty() ? "" : "; ") + refusal;
+        return words + "; nothing done";
+    }
+    case Failure::standInImage:
+        if (!session.options.imagePath.empty())
+            return session.options.imagePath +
+                   " is the test image, not TOV firmware: it upgrades only simulated TOVs "
+                   "on 127.0.0.0/8";
+        break;
     case Failure::passwordRefused:
         return "the TOV refused the password for user " + cliSession().options.user;
     case Failure::passwordNotGiven:
@@ -69,7 +109,8 @@ JsonLine& withVersions(JsonLine& line) {
     const UpgradeRecord& record = cliSession().record;
     return line.text("version_before", record.versionBefore)
         .text("version_after", record.versionAfter)
-        .text("image_version", record.imageVersion);
+        .text("image_version", record.imageVersion)
+        .text("image_sha256", cliSession().imageSha256);
 }
 
 } // namespace
@@ -188,6 +229,11 @@ bool runNoticeDialog(const char*) {
 bool runAddressDialog(const AddressDialogView& view, AddressChoice& choice) {
     CliSession& session = cliSession();
     session.record.imageVersion = view.imageVersion;
+    if (view.imageSha256) {
+        session.imageSha256 = view.imageSha256;
+        sayImageDetails({view.imageVersion, view.productName, view.imageSha256,
+                         view.imageFile ? view.imageFile : "", view.testImage, 0});
+    }
     int selected = view.localAddresses.empty() ? -1 : 0;
     if (session.options.localAddress) {
         selected = -1;
@@ -232,7 +278,8 @@ bool runConfirmDialog(const DeviceValues& device, const char* imageVersion) {
              .text("software_version", device.softwareVersion)
              .text("hardware_version", device.hardwareVersion)
              .text("serial_number", device.serialNumber)
-             .text("image_version", imageVersion));
+             .text("image_version", imageVersion)
+             .text("image_sha256", session.imageSha256));
     if (interrupted())
         return false;
     if (session.options.yes)
@@ -245,6 +292,132 @@ bool runConfirmDialog(const DeviceValues& device, const char* imageVersion) {
         return false;
     }
     return !answer->empty() && (answer->front() == 'y' || answer->front() == 'Y');
+}
+
+namespace {
+
+struct CheckWords {
+    std::string finding;  // what the check found
+    const char* override; // the option that lifts it
+    bool allowed;         // by the options given
+};
+
+// Each finding of the checks against the TOV, and whether the options let the upgrade go on.
+// Asked (no --yes), the user judges every finding at the question, as in the desktop program;
+// with --yes (or --check) nobody is asked, and each is refused unless its option lifts it.
+std::vector<CheckWords> checkWords(const ImageFindings& f) {
+    const CliOptions& o = cliSession().options;
+    const std::string device = f.deviceVersion;
+    const std::string image = f.imageVersion;
+    std::vector<CheckWords> words;
+    switch (f.version) {
+    case VersionOrder::same:
+        words.push_back({"the TOV already runs version " + device + ", the image's",
+                         "--allow-reinstall", o.allowReinstall});
+        break;
+    case VersionOrder::older:
+        words.push_back({"the image's version " + image + " is older than the TOV's " + device,
+                         "--allow-older", o.allowOlder});
+        break;
+    case VersionOrder::unknown:
+        words.push_back({"the TOV's software version \"" + device +
+                             "\" cannot be compared with the image's " + image,
+                         "--force", o.force});
+        break;
+    case VersionOrder::newer:
+        break;
+    }
+    switch (f.model) {
+    case ModelMatch::mismatch:
+        words.push_back({std::string("the image is for the ") + f.imageProduct +
+                             ", but the TOV reports product name \"" + f.deviceProduct + "\"",
+                         "--force", o.force});
+        break;
+    case ModelMatch::unnamed:
+        words.push_back({std::string("the TOV reports no product name to check the image (for "
+                                     "the ") +
+                             f.imageProduct + ") against",
+                         "--force", o.force});
+        break;
+    case ModelMatch::matches:
+        break;
+    }
+    return words;
+}
+
+const char* orderName(VersionOrder order) {
+    switch (order) {
+    case VersionOrder::newer:
+        return "newer";
+    case VersionOrder::same:
+        return "same";
+    case VersionOrder::older:
+        return "older";
+    case VersionOrder::unknown:
+        break;
+    }
+    return "unknown";
+}
+
+const char* modelName(ModelMatch model) {
+    switch (model) {
+    case ModelMatch::matches:
+        return "matches";
+    case ModelMatch::mismatch:
+        return "mismatch";
+    case ModelMatch::unnamed:
+        break;
+    }
+    return "unnamed";
+}
+
+} // namespace
+
+bool runImageCheckWarning(const ImageFindings& findings) {
+    CliSession& session = cliSession();
+    const std::vector<CheckWords> words = checkWords(findings);
+    session.refusals.clear();
+    const bool asked = !session.options.yes && !session.options.check;
+    for (const CheckWords& w : words) {
+        if (w.allowed) {
+            say("Note: " + w.finding + " (" + w.override + ")");
+        } else if (asked) {
+            say("Warning: " + w.finding + "; answer only if you are sure (" + w.override +
+                " with --yes)");
+        } else {
+            session.refusals.push_back(w.finding + "; " + w.override + " upgrades it all the same");
+        }
+    }
+    if (!findings.clear() || session.options.check)
+        emit(JsonLine("checks")
+                 .text("version", orderName(findings.version))
+                 .text("model", modelName(findings.model))
+                 .text("software_version", findings.deviceVersion)
+                 .text("product_name", findings.deviceProduct)
+                 .text("image_version", findings.imageVersion)
+                 .text("image_sha256", session.imageSha256)
+                 .number("refused", static_cast<std::int64_t>(session.refusals.size())));
+    if (session.options.check) {
+        for (const std::string& refusal : session.refusals)
+            say("Refused: " + refusal);
+        say(session.refusals.empty() ? "Checks: the upgrade would go ahead."
+                                     : "Checks: the upgrade would be refused (status 7).");
+        session.exitStatus = session.refusals.empty() ? kExitSuccess : kExitNothingDone;
+    } else if (findings.clear()) {
+        say(std::string("Checks: the image is newer than the TOV's version and made for the ") +
+            findings.imageProduct + ".");
+    }
+    return session.refusals.empty() && !interrupted();
+}
+
+void sayImageDetails(const ImageLines& image) {
+    std::string line = "Firmware image: version " + image.version + " for the " + image.product;
+    line += image.testImage ? ", the test image (for simulated TOVs on 127.0.0.0/8 only)" : "";
+    line += image.file.empty() ? ", carried by this program" : ", from " + image.file;
+    say(line);
+    say("  SHA-256: " + image.sha256);
+    if (image.size != 0)
+        say("  Size:    " + std::to_string(image.size) + " bytes");
 }
 
 bool runPasswordDialog(Credentials& credentials) {

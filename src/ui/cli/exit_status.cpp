@@ -19,6 +19,16 @@ int exitStatusFor(Failure reason) {
     case Failure::userAbort:
     case Failure::cancelledWhileInstalling:
         return kExitCancelled;
+    case Failure::imageNotCarried:
+    case Failure::imageUnreadable:
+    case Failure::imageOversized:
+    case Failure::imageTruncated:
+    case Failure::imageUnknownMagic:
+    case Failure::imageBadVersion:
+    case Failure::imageDigestMismatch:
+        return kExitUsage; // the image given is refused before the TOV hears of it
+    case Failure::deviceChecksRefused:
+        return kExitNothingDone;
     case Failure::socketLibrary:
     case Failure::imageMissing:
     case Failure::standInImage:

@@ -1,6 +1,7 @@
 // The address entry: the device's address, the computer's own address, the carried version.
 #include <array>
 #include <cstring>
+#include <string>
 
 #include "dialog_parts.h"
 #include "modal_dialog.h"
@@ -63,6 +64,23 @@ GtkWidget* findNamed(GtkWidget* root, const char* name) {
     return found;
 }
 
+// Where the image comes from, when that is worth a word: a file (by its name) or the test image.
+GtkWidget* newImageSourceLabel(const AddressDialogView& view) {
+    if (view.imageFile == nullptr && !view.testImage)
+        return nullptr;
+    std::string text = view.testImage ? "Test image, for simulated TOVs only" : "Image file";
+    if (view.imageFile != nullptr) {
+        gchar* name = g_filename_display_basename(view.imageFile);
+        text += std::string(view.testImage ? " (" : ": ") + name + (view.testImage ? ")" : "");
+        g_free(name);
+    }
+    GtkWidget* label = gtk_label_new(text.c_str()); // UTF-8 already, as GLib gives file names
+    gtk_widget_set_name(label, "image-source");
+    if (view.imageSha256 != nullptr)
+        gtk_widget_set_tooltip_text(label, (std::string("SHA-256 ") + view.imageSha256).c_str());
+    return label;
+}
+
 GtkWidget* buildAddress(const AddressDialogView& view) {
     GtkWidget* dialog = newDialogWindow(programTitle(view.productName).data());
     GtkGrid* grid = dialogGrid(dialog);
@@ -86,6 +104,8 @@ GtkWidget* buildAddress(const AddressDialogView& view) {
     gtk_box_pack_start(GTK_BOX(local), newLabel(kYourAddressLabel, 0.0f), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(local), newLocalAddressList(view.localAddresses), TRUE, TRUE, 0);
     gtk_grid_attach(grid, local, 0, 5, 2, 1);
+    if (GtkWidget* source = newImageSourceLabel(view))
+        gtk_grid_attach(grid, source, 0, 6, 2, 1);
     setInitialFocus(dialog, entry);
     return dialog;
 }

@@ -52,6 +52,11 @@ bool runAddressDialog(const AddressDialogView& view, AddressChoice& choice) {
     const AddressDialogData data{&view, &choice};
     return runModal(IDD_ADDRESS, addressDialogProc, &data);
 }
+// The Windows program carries its image and sends it as it is: no window of its own here.
+bool runImageCheckWarning(const ImageFindings&) {
+    return true;
+}
+
 bool runConfirmDialog(const DeviceValues& device, const char* imageVersion) {
     const ConfirmDialogData data{&device, imageVersion};
     return runModal(IDD_CONFIRM, confirmDialogProc, &data);
