@@ -40,12 +40,12 @@ scenario_installed_upgrade() {
   else
     fail "the file's type is '$type', not application/x-tov-firmware"
   fi
-  if gio mime application/x-tov-firmware | grep -q "tov-upgrade.desktop"; then
+  if gio mime application/x-tov-firmware | grep -q "org.example.tov_upgrade.desktop"; then
     pass "the menu entry opens application/x-tov-firmware"
   else
     fail "no application for application/x-tov-firmware: $(gio mime application/x-tov-firmware 2>&1)"
   fi
-  "${nobody[@]}" gio launch /usr/share/applications/tov-upgrade.desktop "$image" \
+  "${nobody[@]}" gio launch /usr/share/applications/org.example.tov_upgrade.desktop "$image" \
     >"$OUT/launch.out" 2>&1 &
   await_title 'TOV-1000/2000 Firmware Upgrade' || return
   keys Escape
