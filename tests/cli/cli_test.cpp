@@ -272,7 +272,8 @@ void deviceTextsReachTheTerminalInert(bool json) {
                              "<td>Product Name:</td><td>" +
                              hostile + "</td><td>Software Version:</td><td>2.0.9</td>";
     {
-        Scenario s = json ? cli({"--json", "127.0.0.2"}) : cli({"127.0.0.2"});
+        // --force: no model is in the product name, and the values are to be shown.
+        Scenario s = json ? cli({"--json", "--force", "127.0.0.2"}) : cli({"--force", "127.0.0.2"});
         s.startSim = false;
         s.ownDeviceAnswers = {page};
         const Outcome o = runScenario(s);

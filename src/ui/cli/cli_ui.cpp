@@ -300,11 +300,13 @@ struct CheckWords {
     std::string finding;  // what the check found
     const char* override; // the option that lifts it
     bool allowed;         // by the options given
+    bool askable = false; // a user at the question may judge it (a version that cannot be ordered)
 };
 
 // Each finding of the checks against the TOV, and whether the options let the upgrade go on.
-// Asked (no --yes), the user judges every finding at the question, as in the desktop program;
-// with --yes (or --check) nobody is asked, and each is refused unless its option lifts it.
+// The same or an older version, another model or none: refused unless its option lifts it. A
+// version that cannot be ordered: shown as unknown when the user is asked, refused with --yes
+// (or --check) unless --force.
 std::vector<CheckWords> checkWords(const ImageFindings& f) {
     const CliOptions& o = cliSession().options;
     const std::string device = f.deviceVersion;
@@ -322,7 +324,7 @@ std::vector<CheckWords> checkWords(const ImageFindings& f) {
     case VersionOrder::unknown:
         words.push_back({"the TOV's software version \"" + device +
                              "\" cannot be compared with the image's " + image,
-                         "--force", o.force});
+                         "--force", o.force, true});
         break;
     case VersionOrder::newer:
         break;
@@ -381,8 +383,9 @@ bool runImageCheckWarning(const ImageFindings& findings) {
     for (const CheckWords& w : words) {
         if (w.allowed) {
             say("Note: " + w.finding + " (" + w.override + ")");
-        } else if (asked) {
-            say("Warning: " + w.finding + "; answer only if you are sure (" + w.override +
+        } else if (asked && w.askable) {
+            say("Warning: " + w.finding +
+                ": the version is unknown; answer only if you are sure (" + w.override +
                 " with --yes)");
         } else {
             session.refusals.push_back(w.finding + "; " + w.override + " upgrades it all the same");
