@@ -126,6 +126,14 @@ has() {
   fi
 }
 
+# has_error TEXT: the latest error box showed the failure's text as GNOME words it, the part up
+# to the first ": " as the primary text and the rest as the secondary one, beside its icon.
+has_error() {
+  has error "label: ${1%%: *}"
+  [ "${1#*: }" = "$1" ] || has error "label: ${1#*: }"
+  has error "icon"
+}
+
 # centred KIND: the window stands in the middle of the 1024 x 768 screen.
 centred() {
   local x y w h

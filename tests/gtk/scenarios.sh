@@ -108,7 +108,7 @@ scenario_address_and_confirm() {
   logged "close: confirm 0"
   await error || return
   has error "title: TOV Firwmare Upgrade Error"
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   has error "button: OK"
   shot error
   keys Return
@@ -146,7 +146,7 @@ scenario_confirm_close_box() {
   "$X_CLOSE" "$WIN"
   logged "close: confirm 0"
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
 }
@@ -169,7 +169,7 @@ scenario_cancel_connecting() {
   keys Return
   logged "destroy: connecting"
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
   never_logged "^show: confirm"
@@ -185,7 +185,7 @@ scenario_close_connecting() {
   sleep 0.5
   "$X_CLOSE" "$WIN"
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
 }
@@ -210,7 +210,7 @@ scenario_cancel_waiting() {
   "$X_CLOSE" "$WIN"
   logged "destroy: waiting"
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
   never_logged "^show: uploading"
@@ -241,7 +241,7 @@ scenario_password_cancel() {
   has password "masked entry password: "
   keys Escape
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
   sim_log 'username=\\"bob\\"'
@@ -339,7 +339,7 @@ scenario_cancel_settling() {
   keys Return
   logged "destroy: uploading"
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
   never_logged "^show: success"
@@ -366,7 +366,7 @@ scenario_image_check_warning() {
   keys Return
   logged "close: image-check 0"
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
   never_logged "^show: confirm"
