@@ -184,6 +184,25 @@ type_text() {
   xdotool type --delay 40 -- "$1"
 }
 
+# a11y KIND NAME EXPECTED: the current window (accessible name NAME) as a screen reader finds it
+# over AT-SPI (a11y-tree.py), its unnamed layout boxes left out, is exactly EXPECTED (as a set): one
+# "<role>: <name>" line per control, captions with the control they name. The tree goes to
+# OUT/a11y-KIND.txt. Needs the program's AT-SPI bridge: a D-Bus session, NO_AT_BRIDGE unset.
+a11y() {
+  local kind=$1 name=$2 expected=$3 tree=$OUT/a11y-$1.txt
+  if ! /usr/bin/python3 "$here/a11y-tree.py" "$PROGRAM_PID" "$name" 20 >"$tree.all" 2>>"$OUT/a11y.log"; then
+    fail "$kind: no window \"$name\" over AT-SPI"
+    return 1
+  fi
+  # In any order: a grid hands its children over last first.
+  grep -Evx '(filler|panel): ' "$tree.all" | sort >"$tree"
+  if diff -u <(printf '%s\n' "$expected" | sort) "$tree" >"$tree.diff"; then
+    pass "$kind: accessibility tree, $(wc -l <"$tree") objects with their roles and names"
+  else
+    fail "$kind: accessibility tree differs from the expected one: $tree.diff"
+  fi
+}
+
 # sim_log PATTERN: the device's event log matches (grep -E).
 sim_log() {
   if grep -Eq -- "$1" "$OUT/sim.log"; then pass "device log: $1"; else fail "device log lacks: $1"; fi
