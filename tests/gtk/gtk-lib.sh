@@ -188,9 +188,10 @@ type_text() {
 # over AT-SPI (a11y-tree.py), its unnamed layout boxes left out, is exactly EXPECTED (as a set): one
 # "<role>: <name>" line per control, captions with the control they name. The tree goes to
 # OUT/a11y-KIND.txt. Needs the program's AT-SPI bridge: a D-Bus session, NO_AT_BRIDGE unset.
+A11Y_TREE=$(dirname "${BASH_SOURCE[0]}")/a11y-tree.py # Debian's python3, which has pyatspi
 a11y() {
   local kind=$1 name=$2 expected=$3 tree=$OUT/a11y-$1.txt
-  if ! /usr/bin/python3 "$here/a11y-tree.py" "$PROGRAM_PID" "$name" 20 >"$tree.all" 2>>"$OUT/a11y.log"; then
+  if ! /usr/bin/python3 "$A11Y_TREE" "$PROGRAM_PID" "$name" 20 >"$tree.all" 2>>"$OUT/a11y.log"; then
     fail "$kind: no window \"$name\" over AT-SPI"
     return 1
   fi
