@@ -17,6 +17,7 @@ packages=(
     libgtk-3-dev pkg-config librsvg2-common         # the Linux program (GTK 3; SVG icon loader)
   libcli11-dev                                    # the command-line program's option parsing
   xdotool imagemagick                             # its window tests: keys, screenshots
+  at-spi2-core python3-pyatspi dbus-daemon        # its accessibility test, read over AT-SPI
   dpkg-dev binutils man-db libcap2-bin            # its package: dpkg-shlibdeps, nm, man, getcap
   lintian desktop-file-utils appstream            # the package's checks
   diffoscope-minimal                              # names what differs between two builds

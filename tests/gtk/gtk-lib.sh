@@ -126,6 +126,14 @@ has() {
   fi
 }
 
+# has_error TEXT: the latest error box showed the failure's text as GNOME words it, the part up
+# to the first ": " as the primary text and the rest as the secondary one, beside its icon.
+has_error() {
+  has error "label: ${1%%: *}"
+  [ "${1#*: }" = "$1" ] || has error "label: ${1#*: }"
+  has error "icon"
+}
+
 # centred KIND: the window stands in the middle of the 1024 x 768 screen.
 centred() {
   local x y w h
@@ -174,6 +182,26 @@ type_text() {
   xdotool windowfocus --sync "$WIN" 2>/dev/null
   sleep 0.2
   xdotool type --delay 40 -- "$1"
+}
+
+# a11y KIND NAME EXPECTED: the current window (accessible name NAME) as a screen reader finds it
+# over AT-SPI (a11y-tree.py), its unnamed layout boxes left out, is exactly EXPECTED (as a set): one
+# "<role>: <name>" line per control, captions with the control they name. The tree goes to
+# OUT/a11y-KIND.txt. Needs the program's AT-SPI bridge: a D-Bus session, NO_AT_BRIDGE unset.
+A11Y_TREE=$(dirname "${BASH_SOURCE[0]}")/a11y-tree.py # Debian's python3, which has pyatspi
+a11y() {
+  local kind=$1 name=$2 expected=$3 tree=$OUT/a11y-$1.txt
+  if ! /usr/bin/python3 "$A11Y_TREE" "$PROGRAM_PID" "$name" 20 >"$tree.all" 2>>"$OUT/a11y.log"; then
+    fail "$kind: no window \"$name\" over AT-SPI"
+    return 1
+  fi
+  # In any order: a grid hands its children over last first.
+  grep -Evx '(filler|panel): ' "$tree.all" | sort >"$tree"
+  if diff -u <(printf '%s\n' "$expected" | sort) "$tree" >"$tree.diff"; then
+    pass "$kind: accessibility tree, $(wc -l <"$tree") objects with their roles and names"
+  else
+    fail "$kind: accessibility tree differs from the expected one: $tree.diff"
+  fi
 }
 
 # sim_log PATTERN: the device's event log matches (grep -E).

@@ -108,7 +108,7 @@ scenario_address_and_confirm() {
   logged "close: confirm 0"
   await error || return
   has error "title: TOV Firwmare Upgrade Error"
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   has error "button: OK"
   shot error
   keys Return
@@ -146,7 +146,7 @@ scenario_confirm_close_box() {
   "$X_CLOSE" "$WIN"
   logged "close: confirm 0"
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
 }
@@ -169,7 +169,7 @@ scenario_cancel_connecting() {
   keys Return
   logged "destroy: connecting"
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
   never_logged "^show: confirm"
@@ -185,7 +185,7 @@ scenario_close_connecting() {
   sleep 0.5
   "$X_CLOSE" "$WIN"
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
 }
@@ -210,7 +210,7 @@ scenario_cancel_waiting() {
   "$X_CLOSE" "$WIN"
   logged "destroy: waiting"
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
   never_logged "^show: uploading"
@@ -241,7 +241,7 @@ scenario_password_cancel() {
   has password "masked entry password: "
   keys Escape
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
   sim_log 'username=\\"bob\\"'
@@ -339,7 +339,7 @@ scenario_cancel_settling() {
   keys Return
   logged "destroy: uploading"
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
   never_logged "^show: success"
@@ -366,7 +366,7 @@ scenario_image_check_warning() {
   keys Return
   logged "close: image-check 0"
   await error || return
-  has error "label: Upgrade Failed: User Abort"
+  has_error "Upgrade Failed: User Abort"
   keys Return
   program_ends 10
   never_logged "^show: confirm"
@@ -412,4 +412,96 @@ scenario_file_chooser() {
   logged "close: address 0"
   program_ends 10
   never_logged "^show: (error|connecting)"
+}
+
+# What a screen reader finds in each dialog over AT-SPI (registered to run in a D-Bus session of
+# its own): every control with its role and name, every caption tied to its control, and the
+# mnemonics at work. A refused password's abort brings the error box; then a whole upgrade,
+# through the success window.
+TITLE='TOV-1000/2000 Firmware Upgrade'
+scenario_accessibility() {
+  [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || { fail "no D-Bus session for AT-SPI"; return; }
+  unset NO_AT_BRIDGE GTK_A11Y
+  start_sim --password secret || return
+  start_program
+  continue_notice || return
+  enter_address 127.0.0.2 || return
+  await password || return
+  keys Escape
+  await error || return
+  a11y error Error "alert: Error
+icon: Error
+label: Upgrade Failed
+label: User Abort
+push button: OK"
+  keys Return
+  program_ends 10
+
+  unset SEEN_notice SEEN_address SEEN_password SEEN_error # a new run, a new window log
+  start_program
+  await notice || return
+  a11y notice "$TITLE" "dialog: $TITLE
+label: $NOTICE_TEXT
+push button: Cancel
+push button: Continue"
+  keys alt+o # the mnemonic of "Continue"
+  logged "close: notice 1"
+  await address || return
+  a11y address "$TITLE" "dialog: $TITLE
+label: This program will upgrade your TOV\nfirmware to:
+icon: 
+label: Version 2.0.10(e)
+label: $ADDRESS_HELP -> text: Please enter IP address of your TOV
+text: Please enter IP address of your TOV
+label: Your IP Address -> combo box: Your IP Address
+combo box: Your IP Address
+label: Test image, for simulated TOVs only
+push button: Cancel
+push button: OK"
+  type_text 127.0.0.2
+  keys Return
+  await password || return
+  a11y password "Enter Password Information" "dialog: Enter Password Information
+label: $PASSWORD_TEXT
+label: User -> text: User
+text: User
+label: Password -> password text: Password
+password text: Password
+push button: Cancel
+push button: OK"
+  # Each caption's mnemonic moves the focus to its field.
+  keys alt+u
+  logged "focus moved: user"
+  keys alt+p
+  if [ "$(grep '^focus moved: ' "$UI_LOG" | tail -n 1)" = "focus moved: password" ]; then
+    pass "password: Alt+P moved the focus to the password"
+  else
+    fail "password: Alt+P did not move the focus to the password"
+  fi
+  type_text secret
+  keys Return
+  await confirm || return
+  a11y confirm "Confirm Upgrade to Ver. 2.0.10(e)" "dialog: Confirm Upgrade to Ver. 2.0.10(e)
+label: $CONFIRM_TEXT
+label: Serial Number -> text: Serial Number
+text: Serial Number
+label: MAC Address -> text: MAC Address
+text: MAC Address
+label: Software Version -> text: Software Version
+text: Software Version
+label: Hardware Version -> text: Hardware Version
+text: Hardware Version
+label: Product Name -> text: Product Name
+text: Product Name
+push button: Cancel
+push button: Upgrade"
+  keys Return
+  await success 90 || return
+  a11y success "TOV@127.0.0.2 Upgrade Successful!" "dialog: TOV@127.0.0.2 Upgrade Successful!
+label: $SUCCESS_TEXT
+label: tov.example
+text: Software Version
+push button: OK"
+  keys Return
+  program_ends 10
 }

@@ -1,13 +1,45 @@
 // The Linux program's entry: no main window, only the upgrade sequence; its one argument is an
 // image file (the desktop entry's %f). A build that carries no image asks for one first.
+// --help and --version are answered before the display is opened, so they work without one.
+#include <cstdio>
+#include <string_view>
+
 #include "app/upgrade_sequence.h"
 #include "file_chooser.h"
 #include "platform/platform.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: tov-upgrade [FILE]\n"
+    "Upgrades the firmware of a TOV telephone adapter across the local network, in windows:\n"
+    "the TOV's address, what it reports, its password if it asks, then the upload and its\n"
+    "restart (about a minute). FILE is a firmware image to send instead of the one carried.\n"
+    "Needs a display; tov-upgrade-cli(1) does the same from a terminal.\n"
+    "\n"
+    "  -h, --help     print this help and exit\n"
+    "      --version  print the program's version and exit\n";
+
+} // namespace
 
 int main(int argc, char** argv) {
     UpgradeOptions options;
     options.checkImage = true;
     if (argc > 1) {
+        const std::string_view argument = argv[1];
+        if (argument == "-h" || argument == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (argument == "--version") {
+            std::printf("tov-upgrade %s\n", TOV_VERSION_TEXT);
+            return 0;
+        }
+        if (argc > 2 || (argument.size() > 1 && argument[0] == '-')) {
+            std::fprintf(stderr, "tov-upgrade: unexpected %s; see --help\n",
+                         argv[argc > 2 ? 2 : 1]);
+            return 2;
+        }
         options.image.path = argv[1];
     } else if (firmwareBytes(nullptr).empty()) {
         const auto chosen = chooseFirmwareFile();

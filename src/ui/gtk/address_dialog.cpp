@@ -51,6 +51,26 @@ GtkWidget* newLocalAddressList(std::span<const std::uint32_t> addresses) {
     return list;
 }
 
+// The help above the entry ends asking for the address: that request is the entry's caption,
+// its mnemonic on "IP address".
+GtkWidget* newHelpPanel(GtkWidget* entry) {
+    const std::string text = displayText(kAddressHelpText);
+    const std::size_t request = text.rfind('\n');
+    const std::string_view ask =
+        std::string_view(text).substr(request == std::string::npos ? 0 : request + 1);
+    GtkWidget* panel = newTextPanel(kAddressHelpText);
+    gtk_label_set_text_with_mnemonic(
+        GTK_LABEL(panel),
+        (withMnemonic(text.substr(0, text.size() - ask.size()), "") + withMnemonic(ask, "IP"))
+            .c_str());
+    gtk_label_set_mnemonic_widget(GTK_LABEL(panel), entry);
+    std::string name(ask);
+    if (!name.empty() && name.back() == ':')
+        name.pop_back();
+    setAccessibleName(entry, name.c_str());
+    return panel;
+}
+
 GtkWidget* findNamed(GtkWidget* root, const char* name) {
     if (std::strcmp(gtk_widget_get_name(root), name) == 0)
         return root;
@@ -92,20 +112,20 @@ GtkWidget* buildAddress(const AddressDialogView& view) {
     }
     gtk_grid_attach(grid, icon, 1, 0, 1, 2);
     gtk_grid_attach(grid, newLabel(versionLabel(view.imageVersion).data(), 0.5f), 0, 1, 1, 1);
-    gtk_grid_attach(grid, newTextPanel(kAddressHelpText), 0, 2, 2, 1);
     GtkWidget* entry = newAddressEntry();
+    gtk_grid_attach(grid, newHelpPanel(entry), 0, 2, 2, 1);
     gtk_widget_set_halign(entry, GTK_ALIGN_CENTER);
     gtk_grid_attach(grid, entry, 0, 3, 2, 1);
-    gtk_grid_attach(
-        grid,
-        newButtonRow(dialog, {{kOkButton, kAffirmative}, {kCancelButton, kCancel}}, kAffirmative),
-        0, 4, 2, 1);
+    addDialogButtons(dialog, {{kCancelButton, "C", kCancel}, {kOkButton, "O", kAffirmative}},
+                     kAffirmative);
     GtkWidget* local = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
-    gtk_box_pack_start(GTK_BOX(local), newLabel(kYourAddressLabel, 0.0f), FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(local), newLocalAddressList(view.localAddresses), TRUE, TRUE, 0);
-    gtk_grid_attach(grid, local, 0, 5, 2, 1);
+    GtkWidget* list = newLocalAddressList(view.localAddresses);
+    gtk_box_pack_start(GTK_BOX(local), newCaption(kYourAddressLabel, "Y", list, 0.0f), FALSE, FALSE,
+                       0);
+    gtk_box_pack_start(GTK_BOX(local), list, TRUE, TRUE, 0);
+    gtk_grid_attach(grid, local, 0, 4, 2, 1);
     if (GtkWidget* source = newImageSourceLabel(view))
-        gtk_grid_attach(grid, source, 0, 6, 2, 1);
+        gtk_grid_attach(grid, source, 0, 5, 2, 1);
     setInitialFocus(dialog, entry);
     return dialog;
 }
@@ -122,7 +142,7 @@ void showInvalidAddress(GtkWidget* dialog) {
     GtkWidget* box = gtk_message_dialog_new(GTK_WINDOW(dialog), GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
                                             GTK_BUTTONS_NONE, "%s", kInvalidAddressText);
     gtk_window_set_title(GTK_WINDOW(box), kInvalidAddressTitle);
-    gtk_dialog_add_button(GTK_DIALOG(box), kOkButton, kAffirmative);
+    gtk_dialog_add_button(GTK_DIALOG(box), withMnemonic(kOkButton, "O").c_str(), kAffirmative);
     gtk_dialog_set_default_response(GTK_DIALOG(box), kAffirmative);
     gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
     g_signal_connect(box, "response", G_CALLBACK(refocusEntry), dialog);

@@ -16,26 +16,26 @@ GtkWidget* buildConfirm(const DeviceValues& device, const char* imageVersion) {
 
     struct Row {
         const char* label;
+        const char* mnemonic;
         const char* name;
         const char* value;
     };
     const std::array<Row, 5> rows = {{
-        {kSerialNumberCaption, "serial-number", device.serialNumber},
-        {kMacAddressCaption, "mac-address", device.macAddress},
-        {kSoftwareVersionCaption, "software-version", device.softwareVersion},
-        {kHardwareVersionCaption, "hardware-version", device.hardwareVersion},
-        {kProductNameCaption, "product-name", device.productName},
+        {kSerialNumberCaption, "S", "serial-number", device.serialNumber},
+        {kMacAddressCaption, "M", "mac-address", device.macAddress},
+        {kSoftwareVersionCaption, "o", "software-version", device.softwareVersion},
+        {kHardwareVersionCaption, "H", "hardware-version", device.hardwareVersion},
+        {kProductNameCaption, "P", "product-name", device.productName},
     }};
     int top = 1;
     for (const Row& row : rows) {
-        gtk_grid_attach(grid, newLabel(row.label, 1.0f), 0, top, 1, 1);
-        gtk_grid_attach(grid, newValueBox(row.name, row.value), 1, top, 1, 1);
+        GtkWidget* value = newValueBox(row.name, row.value);
+        gtk_grid_attach(grid, newCaption(row.label, row.mnemonic, value, 1.0f), 0, top, 1, 1);
+        gtk_grid_attach(grid, value, 1, top, 1, 1);
         ++top;
     }
-    gtk_grid_attach(grid,
-                    newButtonRow(dialog, {{kUpgradeButton, kAffirmative}, {kCancelButton, kCancel}},
-                                 kAffirmative),
-                    0, top, 2, 1);
+    addDialogButtons(dialog, {{kCancelButton, "C", kCancel}, {kUpgradeButton, "U", kAffirmative}},
+                     kAffirmative);
     setInitialFocus(dialog, dialogButton(dialog, kAffirmative));
     return dialog;
 }

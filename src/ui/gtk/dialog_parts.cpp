@@ -7,17 +7,6 @@
 #include "ui/ansi_text.h"
 #include "ui/window_placement.h"
 
-namespace {
-
-constexpr char kButtonResponseKey[] = "tov-response";
-
-void answerDialog(GtkButton* button, gpointer dialog) {
-    const int response = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(button), kButtonResponseKey));
-    gtk_dialog_response(GTK_DIALOG(dialog), response);
-}
-
-} // namespace
-
 GtkWidget* newDialogWindow(const char* title) {
     GtkWidget* dialog = gtk_dialog_new();
     gtk_window_set_title(GTK_WINDOW(dialog), displayText(title).c_str());
@@ -81,42 +70,43 @@ GtkWidget* newEntryField(const char* name, const char* ansi, bool masked) {
     return entry;
 }
 
-GtkWidget* newButtonRow(GtkWidget* dialog, std::initializer_list<DialogButton> buttons,
-                        int defaultResponse) {
-    GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
-    gtk_box_set_homogeneous(GTK_BOX(row), TRUE);
-    gtk_widget_set_halign(row, GTK_ALIGN_CENTER);
-    for (const DialogButton& each : buttons) {
-        GtkWidget* button = gtk_button_new_with_label(each.label);
-        gtk_widget_set_name(button, ("button-" + std::to_string(each.response)).c_str());
-        g_object_set_data(G_OBJECT(button), kButtonResponseKey, GINT_TO_POINTER(each.response));
-        g_signal_connect(button, "clicked", G_CALLBACK(answerDialog), dialog);
-        gtk_box_pack_start(GTK_BOX(row), button, TRUE, TRUE, 0);
-        if (each.response == defaultResponse) {
-            gtk_widget_set_can_default(button, TRUE);
-            gtk_window_set_default(GTK_WINDOW(dialog), button);
-        }
+std::string withMnemonic(std::string_view text, std::string_view at) {
+    const std::size_t key = at.empty() ? std::string_view::npos : text.find(at);
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i == key)
+            out += '_';
+        if (text[i] == '_')
+            out += '_';
+        out += text[i];
     }
-    return row;
+    return out;
+}
+
+GtkWidget* newCaption(const char* ansi, std::string_view at, GtkWidget* control, float xalign) {
+    const std::string text = displayText(ansi);
+    GtkWidget* label = gtk_label_new_with_mnemonic(withMnemonic(text, at).c_str());
+    gtk_label_set_xalign(GTK_LABEL(label), xalign);
+    gtk_label_set_mnemonic_widget(GTK_LABEL(label), control);
+    setAccessibleName(control, gtk_label_get_text(GTK_LABEL(label)));
+    return label;
+}
+
+void setAccessibleName(GtkWidget* widget, const char* utf8) {
+    atk_object_set_name(gtk_widget_get_accessible(widget), utf8);
+}
+
+void addDialogButtons(GtkWidget* dialog, std::initializer_list<DialogButton> buttons,
+                      int defaultResponse) {
+    for (const DialogButton& each : buttons)
+        gtk_dialog_add_button(GTK_DIALOG(dialog),
+                              withMnemonic(displayText(each.label), each.mnemonic).c_str(),
+                              each.response);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), defaultResponse);
 }
 
 GtkWidget* dialogButton(GtkWidget* dialog, int response) {
-    GtkWidget* found = nullptr;
-    // Depth-first through the dialog for the button carrying this response.
-    GList* pending = g_list_prepend(nullptr, dialog);
-    while (pending != nullptr && found == nullptr) {
-        GtkWidget* widget = GTK_WIDGET(pending->data);
-        pending = g_list_delete_link(pending, pending);
-        if (GTK_IS_BUTTON(widget) &&
-            g_object_get_data(G_OBJECT(widget), kButtonResponseKey) == GINT_TO_POINTER(response)) {
-            found = widget;
-        } else if (GTK_IS_CONTAINER(widget)) {
-            GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-            pending = g_list_concat(children, pending);
-        }
-    }
-    g_list_free(pending);
-    return found;
+    return gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), response);
 }
 
 void setInitialFocus(GtkWidget* dialog, GtkWidget* widget) {

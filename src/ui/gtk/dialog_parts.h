@@ -5,6 +5,8 @@
 #include <gtk/gtk.h>
 
 #include <initializer_list>
+#include <string>
+#include <string_view>
 
 // A dialog window with the given (ANSI) title, not resizable; its content is a grid.
 GtkWidget* newDialogWindow(const char* title);
@@ -19,14 +21,26 @@ GtkWidget* newValueBox(const char* name, const char* ansi);
 // An entry field; masked for a password.
 GtkWidget* newEntryField(const char* name, const char* ansi, bool masked);
 
+// `text` as a mnemonic label: "_" before the first occurrence of `at` (the key Alt opens it
+// with), other underscores doubled so that they show. Unchanged (escaped) when `at` is absent.
+std::string withMnemonic(std::string_view text, std::string_view at);
+
+// A caption for `control`: its mnemonic (`at`, see withMnemonic) moves the focus there, and a
+// screen reader names the control by it. Aligned as newLabel.
+GtkWidget* newCaption(const char* ansi, std::string_view at, GtkWidget* control, float xalign);
+// Names a control for a screen reader, where no caption stands beside it.
+void setAccessibleName(GtkWidget* widget, const char* utf8);
+
 struct DialogButton {
     const char* label;
-    int response; // 1 the affirmative button, 2 Cancel
+    std::string_view mnemonic; // where the "_" goes, see withMnemonic
+    int response;              // 1 the affirmative button, 2 Cancel
 };
-// A row of buttons that answer the dialog with their response; the one named `defaultResponse`
-// is the default button (Enter). Returns the row; the buttons are found with dialogButton().
-GtkWidget* newButtonRow(GtkWidget* dialog, std::initializer_list<DialogButton> buttons,
-                        int defaultResponse);
+// The dialog's buttons in its action area, in the order given (GNOME's: Cancel first, the
+// affirmative one last, on the right); the one named `defaultResponse` is the default (Enter).
+// The buttons are found with dialogButton().
+void addDialogButtons(GtkWidget* dialog, std::initializer_list<DialogButton> buttons,
+                      int defaultResponse);
 GtkWidget* dialogButton(GtkWidget* dialog, int response);
 
 // The widget that has the focus when the dialog opens (taken once it is shown, so that Tab moves

@@ -1,24 +1,60 @@
 // The error box, the one way a failure is reported; shown from whichever thread met it.
+#include <string>
+#include <string_view>
+
 #include "dialog_parts.h"
 #include "modal_dialog.h"
 #include "ui/ansi_text.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
 
+namespace {
+
+// "Upgrade Failed: Can't connect to TOV" is shown as GNOME words an error: the headline as the
+// primary text, what went wrong as the secondary one. A text without ": " is all headline.
+struct ErrorWords {
+    std::string primary;
+    std::string secondary;
+};
+
+ErrorWords splitFailure(std::string_view text) {
+    const std::size_t colon = text.find(": ");
+    if (colon == std::string_view::npos)
+        return {std::string(text), {}};
+    return {std::string(text.substr(0, colon)), std::string(text.substr(colon + 2))};
+}
+
+GtkWidget* buildErrorBox(const FailureText& text) {
+    const ErrorWords words = splitFailure(displayText(text.data()));
+    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
+                                            GTK_BUTTONS_NONE, "%s", words.primary.c_str());
+    if (!words.secondary.empty())
+        gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(box), "%s",
+                                                 words.secondary.c_str());
+    // GTK no longer draws the message type's icon by itself: it stands left of the texts.
+    GtkWidget* texts = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(box));
+    GtkWidget* row = gtk_widget_get_parent(texts);
+    GtkWidget* icon = gtk_image_new_from_icon_name("dialog-error", GTK_ICON_SIZE_DIALOG);
+    gtk_widget_set_valign(icon, GTK_ALIGN_START);
+    setAccessibleName(icon, "Error");
+    if (GTK_IS_BOX(row)) {
+        gtk_box_pack_start(GTK_BOX(row), icon, FALSE, FALSE, 0);
+        gtk_box_reorder_child(GTK_BOX(row), icon, 0);
+    } else {
+        g_object_ref_sink(icon); // no row to stand in: the box goes without it
+        g_object_unref(icon);
+    }
+    gtk_window_set_title(GTK_WINDOW(box), kErrorBoxCaption);
+    addDialogButtons(box, {{kOkButton, "O", kAffirmative}}, kAffirmative);
+    gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
+    return box;
+}
+
+} // namespace
+
 void showErrorBox(const UpgradeFailure& failure) {
     const FailureText text = failureText(failure);
+    // One "OK", modal over the program's other windows.
     runModalDialog(
-        "error",
-        [&text] {
-            // No icon, one "OK", modal over the program's other windows.
-            GtkWidget* box =
-                gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
-                                       GTK_BUTTONS_NONE, "%s", displayText(text.data()).c_str());
-            gtk_window_set_title(GTK_WINDOW(box), kErrorBoxCaption);
-            gtk_dialog_add_button(GTK_DIALOG(box), kOkButton, kAffirmative);
-            gtk_dialog_set_default_response(GTK_DIALOG(box), kAffirmative);
-            gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
-            return box;
-        },
-        [](GtkWidget*, int) { return 1; });
+        "error", [&text] { return buildErrorBox(text); }, [](GtkWidget*, int) { return 1; });
 }

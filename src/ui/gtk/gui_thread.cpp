@@ -37,8 +37,11 @@ void startGuiThread() {
         GuiAnswer opened;
         std::thread gui(guiThreadBody, &opened);
         if (opened.wait() == 0) {
-            std::fputs("tov-upgrade: cannot open the display\n", stderr);
-            endProcess();
+            // Nothing can be asked without one: a failure, not a quiet end.
+            std::fputs("tov-upgrade: cannot open a display (DISPLAY or WAYLAND_DISPLAY names "
+                       "none that answers); tov-upgrade-cli upgrades without one\n",
+                       stderr);
+            endProcess(1);
         }
         gui.detach(); // it runs until the process ends
     });

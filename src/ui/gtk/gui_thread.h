@@ -7,7 +7,7 @@
 #include <mutex>
 
 // Starts the GUI thread and opens the display, once; later calls return at once. Without a
-// display the program cannot ask anything: it says so on standard error and ends.
+// display the program cannot ask anything: it says so on standard error and ends with status 1.
 void startGuiThread();
 
 // Runs `work` on the GUI thread and returns once it has run. Never called from the GUI thread.

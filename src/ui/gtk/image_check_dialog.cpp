@@ -52,11 +52,8 @@ GtkWidget* buildWarning(const ImageFindings& findings) {
     GtkWidget* dialog = newDialogWindow(kImageCheckTitle);
     GtkGrid* grid = dialogGrid(dialog);
     gtk_grid_attach(grid, newLabel(findingsText(findings).c_str(), 0.0f, 60), 0, 0, 1, 1);
-    gtk_grid_attach(grid,
-                    newButtonRow(dialog,
-                                 {{kUpgradeAnywayButton, kAffirmative}, {kCancelLabel, kCancel}},
-                                 kCancel),
-                    0, 1, 1, 1);
+    addDialogButtons(
+        dialog, {{kCancelLabel, "C", kCancel}, {kUpgradeAnywayButton, "A", kAffirmative}}, kCancel);
     setInitialFocus(dialog, dialogButton(dialog, kCancel));
     return dialog;
 }

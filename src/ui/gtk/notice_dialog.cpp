@@ -1,5 +1,6 @@
 // The first window: the warning about upgrading without the service provider's approval.
-// "Cancel" is the default button, so Enter ends the program; the user must pick "Continue".
+// "Cancel" is the default button (left of "Continue", as GNOME orders them), so Enter ends the
+// program; the user must pick "Continue".
 #include "dialog_parts.h"
 #include "modal_dialog.h"
 #include "ui/dialog_texts.h"
@@ -12,10 +13,8 @@ GtkWidget* buildNotice(const char* productName) {
     GtkWidget* dialog = newDialogWindow(programTitle(productName).data());
     GtkGrid* grid = dialogGrid(dialog);
     gtk_grid_attach(grid, newTextPanel(kOpeningWarningText), 0, 0, 1, 1);
-    gtk_grid_attach(
-        grid,
-        newButtonRow(dialog, {{kContinueButton, kAffirmative}, {kCancelButton, kCancel}}, kCancel),
-        0, 1, 1, 1);
+    addDialogButtons(dialog, {{kCancelButton, "C", kCancel}, {kContinueButton, "o", kAffirmative}},
+                     kCancel);
     setInitialFocus(dialog, dialogButton(dialog, kCancel));
     return dialog;
 }

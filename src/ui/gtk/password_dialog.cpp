@@ -17,14 +17,12 @@ GtkWidget* buildPassword() {
     gtk_grid_attach(grid, newTextPanel(kPasswordNoticeText), 0, 0, 2, 1);
     GtkWidget* user = newEntryField("user", "admin", false);
     GtkWidget* password = newEntryField("password", "", true);
-    gtk_grid_attach(grid, newLabel(kUserLabel, 1.0f), 0, 1, 1, 1);
+    gtk_grid_attach(grid, newCaption(kUserLabel, "U", user, 1.0f), 0, 1, 1, 1);
     gtk_grid_attach(grid, user, 1, 1, 1, 1);
-    gtk_grid_attach(grid, newLabel(kPasswordLabel, 1.0f), 0, 2, 1, 1);
+    gtk_grid_attach(grid, newCaption(kPasswordLabel, "P", password, 1.0f), 0, 2, 1, 1);
     gtk_grid_attach(grid, password, 1, 2, 1, 1);
-    gtk_grid_attach(
-        grid,
-        newButtonRow(dialog, {{kOkButton, kAffirmative}, {kCancelButton, kCancel}}, kAffirmative),
-        0, 3, 2, 1);
+    addDialogButtons(dialog, {{kCancelButton, "C", kCancel}, {kOkButton, "O", kAffirmative}},
+                     kAffirmative);
     setInitialFocus(dialog, password);
     g_object_set_data(G_OBJECT(dialog), "tov-user", user);
     g_object_set_data(G_OBJECT(dialog), "tov-password", password);

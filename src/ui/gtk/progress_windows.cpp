@@ -91,7 +91,7 @@ void buildWindow(ProgressWindowState* state, const std::string& title) {
     gtk_widget_set_size_request(state->bar, 300, -1);
     gtk_box_pack_start(GTK_BOX(box), state->bar, FALSE, FALSE, 0);
 
-    GtkWidget* cancel = gtk_button_new_with_label(kCancelButton);
+    GtkWidget* cancel = gtk_button_new_with_mnemonic(withMnemonic(kCancelButton, "C").c_str());
     gtk_widget_set_halign(cancel, GTK_ALIGN_CENTER);
     gtk_box_pack_start(GTK_BOX(box), cancel, FALSE, FALSE, 0);
     g_signal_connect(cancel, "clicked", G_CALLBACK(markCancelled), state);

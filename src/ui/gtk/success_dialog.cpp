@@ -1,6 +1,7 @@
 // The last window: the device is back and reports its new software version.
 #include "dialog_parts.h"
 #include "modal_dialog.h"
+#include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
@@ -14,9 +15,10 @@ GtkWidget* buildSuccess(const char* deviceAddressText, const char* softwareVersi
     gtk_grid_attach(grid, newLabel(kWebAddressText, 0.5f), 0, 1, 1, 1);
     GtkWidget* version = newValueBox("software-version", softwareVersion);
     gtk_entry_set_alignment(GTK_ENTRY(version), 0.5f);
+    // No caption beside it: named as the confirmation captions the same value.
+    setAccessibleName(version, displayText(kSoftwareVersionCaption).c_str());
     gtk_grid_attach(grid, version, 0, 2, 1, 1);
-    gtk_grid_attach(grid, newButtonRow(dialog, {{kOkButton, kAffirmative}}, kAffirmative), 0, 3, 1,
-                    1);
+    addDialogButtons(dialog, {{kOkButton, "O", kAffirmative}}, kAffirmative);
     setInitialFocus(dialog, dialogButton(dialog, kAffirmative));
     return dialog;
 }

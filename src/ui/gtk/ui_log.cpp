@@ -32,6 +32,21 @@ std::string escaped(std::string_view text) {
     return out;
 }
 
+// A button's text as shown: without the underscore that marks its mnemonic.
+std::string buttonText(GtkButton* button) {
+    const char* label = gtk_button_get_label(button);
+    std::string text = label != nullptr ? label : "";
+    if (!gtk_button_get_use_underline(button))
+        return text;
+    std::string shown;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '_' && i + 1 < text.size())
+            ++i; // "__" shows one underscore, "_x" shows "x"
+        shown += text[i];
+    }
+    return shown;
+}
+
 std::string nameOf(GtkWidget* widget) {
     const char* name = gtk_widget_get_name(widget);
     return name != nullptr ? name : "";
@@ -41,8 +56,7 @@ std::string nameOf(GtkWidget* widget) {
 void logWidget(GtkWidget* widget) {
     const std::string name = nameOf(widget);
     if (GTK_IS_BUTTON(widget)) {
-        const char* label = gtk_button_get_label(GTK_BUTTON(widget));
-        logUiLine(std::string("button: ") + (label != nullptr ? label : ""));
+        logUiLine("button: " + buttonText(GTK_BUTTON(widget)));
         return;
     }
     if (GTK_IS_LABEL(widget)) {
@@ -92,8 +106,7 @@ std::string describe(GtkWidget* widget) {
     if (widget == nullptr)
         return "(none)";
     if (GTK_IS_BUTTON(widget)) {
-        const char* label = gtk_button_get_label(GTK_BUTTON(widget));
-        return std::string("button ") + (label != nullptr ? label : "");
+        return "button " + buttonText(GTK_BUTTON(widget));
     }
     return nameOf(widget);
 }
