@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # shellcheck shell=bash disable=SC2034 # what it sets is read by the caller and the GTK helpers
 # Helpers of program-bench.sh and wait-cpu-bench.sh, sourced inside their private namespace: the
 # simulated device, the Linux program played with the GTK scenarios' helpers (tests/gtk), and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The benchmark's reference: an ideal lock-step TFTP server, written for the benchmark only. One
 // fetch of FILE, then it exits: blocking receive, each ACK answered at once with the next block,
 // no window, no clock but the socket's own time-out. It speaks as our server does (an OACK with

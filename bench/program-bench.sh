@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The real programs' TFTP transfer as the simulated device sees it, next to the core harness
 # (tftp-serve: our listener and transfer without any window) built for the same platform, in one
 # run, alternating program and harness:

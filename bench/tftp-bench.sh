@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # How long a real client takes to fetch the 725,912-byte image over loopback (512-byte blocks):
 # (a) from our TFTP listener and transfer, (b) from an ideal lock-step server written for the
 # benchmark (bench/ideal_tftp_server.cpp), (c) from tftpd-hpa serving the same bytes. Prints the

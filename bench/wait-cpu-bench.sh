@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The CPU the programs use while they only wait, in three phases, each against a fresh simulated
 # device:
 #   connecting  the device takes the first request and never answers (tov-sim --fault-hang 1):

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # tov_changelog_releases(<changelog> <version> <date> <out-var>): the AppStream <release> elements
 # of a Debian changelog, newest first, each with its entry's items as a list. Fails the configure
 # step unless the newest entry is <version> of <date> (YYYY-MM-DD), so the package, its changelog

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The firmware image the program carries: a deterministic stand-in made at build time, or a real
 # image chosen with -DTOV_FIRMWARE_IMAGE=/path/to/image.bin.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)

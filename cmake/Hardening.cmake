@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Linux programs are built as Debian builds its own: stack protector, fortified C library
 # calls (they need the optimiser, so only in the optimised configurations), full RELRO with every
 # symbol bound at start-up, position-independent (the compiler's default). Left out of the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Read by cpack before it packs (CPACK_PROJECT_CONFIG_FILE): every time stamp in the package is the
 # time of the last commit, so two packages of one commit are the same bytes. A SOURCE_DATE_EPOCH
 # already set wins; a source tree without its history falls back to the release day.

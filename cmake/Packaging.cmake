@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Linux package: `cpack -G DEB` in the native build folder makes build/native/packages/
 # tov-upgrade_<version>_<arch>.deb from the install rules of the component "program". A program
 # joins it with tov_package_program(); the version is the project's, the dependencies are read

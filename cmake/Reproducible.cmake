@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Two builds of one commit give the same bytes wherever and whenever they run: no source or build
 # folder inside the objects (debug information, __FILE__), archives without time stamps, owners
 # or modes, and no link time in a Windows program's header. The package's file times come from

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sanitizer and fuzzing builds (native only).
 #   -DTOV_SANITIZE=address,undefined   AddressSanitizer with UndefinedBehaviorSanitizer
 #   -DTOV_SANITIZE=thread              ThreadSanitizer (the runner, worker and TFTP threads)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes a deterministic stand-in TOV firmware image.
 
 Layout: a 128-byte header (16-byte magic, big-endian total length at bytes 88-91, version text

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Authorization line built from any challenge the device may send, with any credentials the
 // user may type, into a request buffer of any size: the line is whole or absent, never past the
 // buffer, and always carries a 32-digit response.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The address parser against a reference written from the parser's rules with the C library's
 // own tokenizer: the same code and the same address for any text the user can type.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any image the program might carry or be given: the header copy, the product name, the version
 // text and the block numbering of the transfer, and the check every image passes before it is
 // sent. The version never runs past the header copy, the product name agrees with the C library's

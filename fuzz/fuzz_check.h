@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A check that holds in release builds too: a broken property is a finding, reported with its
 // text and ended with abort() so libFuzzer saves the input.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes the device may send as an answer, assembled and classified as the exchange does.
 // Assembly: whatever the pieces the bytes arrive in, the text stays inside the buffer's capacity
 // and terminated, and it is a prefix of the text assembled from the bytes arriving whole.

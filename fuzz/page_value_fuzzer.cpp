@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Value extraction from any page: the first byte picks one of the device's labels (or a label
 // taken from the input), the second the limit; the rest is the page. The value written stays
 // within the limit, holds no tag start and is a piece of the page.

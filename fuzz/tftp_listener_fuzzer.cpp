@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any datagram reaching the waiting listener: its opcode, the requested name and the decision
 // to start the transfer, read only within the received bytes (the buffer is exactly the
 // datagram). Only an RRQ naming exactly the offered file, NUL included, starts a transfer.

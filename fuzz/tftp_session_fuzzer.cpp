@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The transfer session fed any sequence of datagrams, from the device's own port, from another
 // port of its address and from another address with its port, interleaved with proper ACKs.
 // Runs the real transfer loop on a loopback socket; the fuzzer plays the device from the upload

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks, under Wine, that the Windows build lists this computer's addresses as the resolver
 # gives them: inside a private network namespace whose hosts file names the computer 127.0.0.1
 # and 127.0.0.3 (in that order), listLocalAddresses must return exactly those two, in file order.

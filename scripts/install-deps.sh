@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what the build and the tests need on a bare Debian 12 machine (as root). Packages
 # already present are skipped, so a second run costs nothing.
 #   scripts/install-deps.sh                everything (scripts/test.sh, the Windows demo)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a command inside a private network namespace of its own (root only): its own loopback
 # (brought up, 127.0.0.0/8), its own host name, nothing reaching any other network. Ports 69 and
 # 80 are free there, so several scenarios can run side by side.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the Linux program against the simulated device, inside a private network namespace
 # (root): the device on 127.0.0.2 port 80 with the password "secret", the computer on 127.0.0.1.
 # With a display (DISPLAY set and reachable) you play the user; without one the program runs

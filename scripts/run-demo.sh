@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A full upgrade of the simulated TOV device, inside a private network namespace (the device on
 # 127.0.0.2 with the password "secret", this computer on 127.0.0.1 and 127.0.0.3).
 #   scripts/run-demo.sh                           the Linux program: you play the user when a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # One libFuzzer target for a bounded time: the fuzz preset's tests (tests/hardening). New inputs
 # go to a scratch corpus under the build folder, the committed seeds stay as they are; a crash,
 # sanitizer report, leak or time-out ends it non-zero and leaves its input in BUILD_DIR/findings.

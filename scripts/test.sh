@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The test command (README; CI runs it through .ci/run): installs what is missing, configures and
 # builds every preset, runs each preset's tests with `ctest --preset P` (the test preset selects
 # its stage's tests by label; each test that needs one enters a private network namespace at its

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Wine for the Windows build's tests; source it:  . scripts/wine-env.sh [BUILD_DIR]
 # Gives the build folder a private, quiet Wine prefix (BUILD_DIR/wine-prefix, made on first use
 # with `wineboot -i`, about 10 s) and exports what ctest and the test scripts need. BUILD_DIR

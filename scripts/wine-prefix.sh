@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes the Windows build's shared Wine prefix (BUILD_DIR/wine-prefix, about 10 s the first time)
 # before any test uses it: the windows preset's fixture test wine.prefix. Fails without one.
 #   scripts/wine-prefix.sh BUILD_DIR

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a Windows program under Wine with the build's private prefix: the cross build's test
 # launcher (CMAKE_CROSSCOMPILING_EMULATOR), so plain `ctest` works without any setup.
 #   scripts/wine-run.sh PROGRAM.exe [ARG...]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The runner: each attempt runs the exchange on a worker thread while the calling thread keeps
 // the "Connecting with TOV" window alive; between attempts it decides on the password prompt.
 #include "app/background_request.h"

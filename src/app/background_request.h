@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every HTTP request to the device runs through the runner: a worker thread per attempt under a
 // cancellable "Connecting with TOV@<address>" window, with the password loop between attempts.
 // It works on the Digest state and the device values its caller hands it.

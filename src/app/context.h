@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The state of one upgrade run. runUpgrade owns it and hands each step what it needs; every field
 // starts out zero.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The checks of the image against what the device reports, before it is asked to upgrade.
 #include "app/device_checks.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image against the device, from its information page: the versions in order, the model.
 #pragma once
 

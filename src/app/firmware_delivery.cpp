@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TFTP thread's plumbing and the window work of its steps.
 #include "app/firmware_delivery.h"
 

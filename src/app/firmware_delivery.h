@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TFTP thread: it serves the image to the device while the main thread sends the upgrade
 // request. Its windows (waiting, uploading) are created, pumped and destroyed on it; it hands
 // back how the delivery went, and the main thread decides what that means.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Access to the embedded firmware image.
 #include "app/firmware_image.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The embedded firmware image: where it is, its header copy, product name and version text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One parser for every image the program may send, carried or from a file.
 #include "app/image_check.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image's own check, before anything is asked of the device: its size, magic, declared
 // length and version text, its SHA-256, and whether it is the build's stand-in.
 #pragma once

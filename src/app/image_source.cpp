@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading an image file: a regular file (a link to one will do), never more than the largest
 // image TFTP can send, so a wrong path to something huge is not read whole.
 #include "app/image_source.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a run's image comes from (the carried one or a file) and its check before any request.
 #pragma once
 

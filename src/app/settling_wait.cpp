@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settling wait, measured on a 32 ms tick taken from the wrapping millisecond clock.
 #include "app/settling_wait.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settling wait: the device gets a fixed 49,984 ms to install the image and restart, under
 // the upload window's "Updating Firmware to TOV@<address>".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up of the program, once, on the main thread before the first dialog.
 #include "app/startup.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up: socket library, local addresses, cleared authentication, seeded generator, the
 // dialogs' controls, the embedded image and the product name.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The upgrade, step by step. The main thread walks it from the notice to the outcome; once the
 // listener is up, the TFTP thread serves the image meanwhile (deliverFirmware), under windows of
 // its own. Every failure is shown once, in the error box, and the upgrade ends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's whole control flow, from the notice to the outcome.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pace of window updates.
 #include "app/window_pace.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Window updates at a human rate: a progress window's bar and caption change at most ten times a
 // second. Under Wine each bar move costs about 1.2 ms and each caption 0.4 ms, and with GTK a
 // redraw is most of what the program spends while it waits; ten changes a second look smooth,

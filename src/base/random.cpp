@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows C runtime's linear congruential generator, reproduced bit for bit.
 #include "base/random.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SHA-256 over a whole buffer: one pass of 64-byte blocks, then the padded tail.
 #include "base/sha256.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SHA-256 (FIPS 180-4), for the firmware image's fingerprint.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bounded text helpers.
 #include "base/text.h"
 

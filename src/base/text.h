@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bounded text helpers over fixed-size, zero-terminated buffers.
 #pragma once
 

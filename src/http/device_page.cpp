@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cutting the device's identification out of its information page.
 #include "http/device_page.h"
 

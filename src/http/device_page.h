@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device's information page "/admin/advanced": its five labels and the values cut from it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Digest authentication: challenge parsing, request digest and the Authorization line.
 #include "http/digest.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // HTTP Digest authentication (RFC 2617) against the device: the authentication state, reading a
 // challenge into it and writing the Authorization line of each request from it.
 #pragma once

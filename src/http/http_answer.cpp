@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Assembling one answer from the bytes as they arrive: interim answers dropped, chunks decoded in
 // place (the text only ever shrinks, so it stays inside the bytes received), the end found.
 #include "http/http_answer.h"

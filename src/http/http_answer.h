@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One answer assembled in the caller's buffer as its bytes arrive: interim (1xx) answers are
 // dropped, a chunked body is decoded in place, and the end is found from the head.
 #pragma once

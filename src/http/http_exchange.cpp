@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One GET exchange with the device's web server: connect, send, read to close, classify, and
 // cut the device's identification out of the page.
 #include "http/http_exchange.h"

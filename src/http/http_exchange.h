@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One HTTP/1.1 GET exchange with the device's web server over a fresh TCP connection.
 #pragma once
 

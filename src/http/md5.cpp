@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MD5 as RFC 1321 defines it: four rounds of sixteen steps over 64-byte blocks.
 #include "http/md5.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The MD5 message digest of RFC 1321, incremental: init, update any number of times, final.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The debug log. Configured with -DTOV_DEBUG_LOG=ON, every trace() line goes to standard error
 // (Linux) or to the debugger (Windows, OutputDebugStringA); in a normal build the calls compile
 // to nothing, since the program writes no files and shows nothing beyond its windows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operating-system seam: sockets, threads, time, process end, local addresses and the
 // embedded firmware bytes. One header; each platform has its own .cpp files, picked by CMake.
 #pragma once

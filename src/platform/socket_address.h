@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform's IPv4 socket address record, named once for the portable code.
 #pragma once
 

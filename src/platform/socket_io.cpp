@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Socket-address conversion, shared by the HTTP exchange and the TFTP server.
 #include "platform/socket_io.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversion between host-order IPv4 address and port and the platform's socket address.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TFTP listener: port search and the wait for the offered file's RRQ.
 #include "tftp/tftp_listener.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The UDP listener: binds port 69 (or the next free one up to 168) and waits for the device's
 // read request for the offered file, dropping everything else without a reply.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TFTP codec: big-endian fields, bounded reads of received datagrams, OACK and DATA.
 #include "tftp/tftp_packet.h"
 

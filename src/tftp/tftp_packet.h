@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TFTP wire format this server speaks (RFC 1350 with the tsize and timeout options of
 // RFC 2347/2349): opcodes, sizes, the big-endian codec and the two packets it sends.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The session's block numbering.
 #include "tftp/tftp_session.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One transfer's session: the peer, the socket, the image and where the lock-step of blocks
 // stands (the transfer itself: tftp_transfer.h).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lock-step transfer: one block in flight, the next one leaves as soon as its predecessor's
 // ACK arrives; silence is measured on the clock and answered by resending the last packet.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The transfer: the OACK, then 512-byte DATA blocks in lock-step with the device's ACKs, the
 // last packet sent again after silence, the transfer given up after too much of it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Code page 1252 to and from UTF-8.
 #include "ui/ansi_text.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's texts are 8-bit ANSI (Windows code page 1252), as the device and the Windows
 // program use them; GTK, terminals and JSON want Unicode. One mapping for all of them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The texts of the dialogs' buttons, labels and notes. Plain macros, so that the Windows resource
    script (through windres's preprocessor) and the C++ front-ends take them from this one place. */
 #pragma once

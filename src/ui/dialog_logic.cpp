@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dialog answers applied to what the dialogs hand back.
 #include "ui/dialog_logic.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the dialogs do with the user's answers, shared by every front-end.
 #pragma once
 

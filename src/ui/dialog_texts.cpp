@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Formatting of the titles and captions; each is cut at its buffer, never written past it.
 #include "ui/dialog_texts.h"
 

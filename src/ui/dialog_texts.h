@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The titles and captions that carry a value, formatted once for every front-end.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The address parser of the address dialog. Checks run in a fixed order and the first failure
 // decides the code; "." and "*" are interchangeable separators and runs of them count as one.
 #include "ui/dotted_address.h"

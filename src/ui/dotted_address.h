@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing of the typed device address ("10.1.0.123", or "10*1*0*123" as on a telephone keypad).
 #pragma once
 

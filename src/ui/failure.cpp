@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The failures' texts, one table for every front-end that shows the Windows program's words.
 #include "ui/failure.h"
 

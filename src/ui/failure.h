@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every way an upgrade can end badly, as a value. The core reports one; each front-end renders it
 // (the Windows and GTK programs with failureText(), the terminal program in its own words and
 // its exit status).

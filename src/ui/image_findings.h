@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the checks of the image against the device found, as values: the front-ends word them
 // (the GTK program as a warning, the terminal program as refusals its options may lift).
 #pragma once

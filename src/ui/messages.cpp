@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The message texts, byte for byte as the dialogs show them (the panels do not wrap, so the texts
 // carry their own line breaks).
 #include "ui/messages.h"

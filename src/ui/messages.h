@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's fixed texts: what the dialogs say, the window titles and the error-box texts.
 #pragma once
 

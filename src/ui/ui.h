@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the core asks of a user interface. Each front-end (Win32, GTK, the tests' scripted UI)
 // implements these functions; CMake links exactly one of them into each program. Every dialog gets
 // what it shows as arguments and returns what the user chose; what an answer means is decided by

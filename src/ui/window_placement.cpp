@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Centring arithmetic for the dialogs (see window_placement.h).
 #include "ui/window_placement.h"
 

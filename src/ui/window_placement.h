@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a window goes to stand in the middle of the screen: the arithmetic of centring, kept apart
 // from any windowing system so that it is tested everywhere.
 #pragma once

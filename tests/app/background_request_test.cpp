@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The request runner against a small device of the test's own: one attempt when no password is
 // demanded, the password prompt, the silent repetition on a fresh nonce, and the ends by Cancel.
 #include <gtest/gtest.h>

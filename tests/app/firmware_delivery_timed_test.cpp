@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TFTP thread's whole part against a scripted device: the read request, the transfer, the
 // settling wait, and the outcome it hands to the main thread, on the controllable clock.
 #include <gtest/gtest.h>

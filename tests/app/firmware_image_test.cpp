@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The embedded image: its layout, the product name and the version text.
 #include <gtest/gtest.h>
 

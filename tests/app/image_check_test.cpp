@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image's own check and the checks against the device: each verdict, the stand-in known by
 // its bytes, the versions in order and the models.
 #include <gtest/gtest.h>

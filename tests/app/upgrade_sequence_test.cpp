@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The upgrade sequence's early paths through the scripted UI: quiet cancels that send nothing,
 // the unanswered first request, the refused confirmation, and the upgrade path it sends once the
 // listener is up (against a small device of the test's own on 127.0.0.2:80, in a private network

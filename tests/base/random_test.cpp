@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's generator: the Windows C runtime's sequence, drawn alike on every build.
 #include <gtest/gtest.h>
 

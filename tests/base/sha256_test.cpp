@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SHA-256 against the FIPS 180-2 examples and NIST's long message, and against sha256sum as a
 // peer over every tail length and a large buffer.
 #include <gtest/gtest.h>

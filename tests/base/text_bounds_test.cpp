@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bounded text helpers at their edges: an empty view without a pointer (what an absent
 // challenge parameter is), a destination of one byte, and a buffer with no terminator.
 #include <gtest/gtest.h>

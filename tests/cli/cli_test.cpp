@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tov-upgrade-cli against the simulated device: the success paths with and without a password,
 // each exit status, the JSON lines, Ctrl-C during the upload, and three devices at once.
 #include <gtest/gtest.h>

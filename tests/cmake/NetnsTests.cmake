@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # CTest entries that need a private network namespace (ports 69 and 80 free, the addresses
 # 127.0.0.2 and 127.0.0.3, a wineserver of their own) enter it here, at the entry, through
 # scripts/netns-run.sh (root): nothing an entry runs enters one itself.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Run by ctest as it reads the tests (TEST_INCLUDE_FILES of tov_netns_gtest_cases): lists the
 # program's GoogleTest cases and adds one entry for each. A program that is missing, fails to
 # list or lists nothing leaves one failing entry that says so.

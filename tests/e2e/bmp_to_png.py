@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Converts the Wine driver's 24-bit BMP screenshots to PNG (standard library only), so they can
 be looked at with any viewer:  bmp_to_png.py FILE.bmp...  (writes FILE.png beside each)."""
 import struct

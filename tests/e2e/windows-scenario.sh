@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # One Windows scenario: tov-upgrade.exe under Wine and Xvfb against the simulated device, with
 # tov-driver.exe playing the user. Run inside a private namespace (scripts/netns-run.sh), as the
 # windows preset's ctest entries e2e.<scenario> do (tests/e2e/CMakeLists.txt):

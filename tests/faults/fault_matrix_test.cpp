@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fault matrix: every fault option of the simulated device, the exhausted port ranges, a
 // refused connection, over-long and hostile answers, and Cancel at each window, each asserting
 // what the user sees (exact texts), the exit status 0 and the bytes the device stored.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fault matrix's clock: the program's time runs 32 times faster than real time, so the
 // 49,984 ms settling wait takes about 1.6 s while every wait still really waits (1 ms at least),
 // and the device on the other side keeps its own real timing. Replaces the platform's clock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running one fault scenario: device, the program in a child, and the record.
 #include "scenario.h"
 

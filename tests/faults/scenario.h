@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One fault scenario end to end, inside its ctest entry's private network namespace: the simulated
 // device (or a device of the test's own) on 127.0.0.2:80, and the real runUpgrade with scripted
 // answers in a child process on 127.0.0.1. The child reports what the user saw; the parent checks

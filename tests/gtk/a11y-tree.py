@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 # Prints the accessibility tree of one window of a running program, as a screen reader finds it
 # over AT-SPI: one line per showing object, "<role>: <name>" (line breaks as "\n"), and for a
 # label that captions a control "<role>: <name> -> <role of the control>: <name of the control>".

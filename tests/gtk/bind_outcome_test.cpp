@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TFTP listener on Linux as a normal user: ports 69-168 are refused for lack of privilege,
 // so the listener takes a port the system picks. Any other refusal still ends the upgrade.
 // Run inside a private network namespace, as root (the tests drop to nobody themselves).

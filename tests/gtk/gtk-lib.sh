@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Helpers for the Linux program's scenarios: a display of their own, the simulated device, the
 # program with its window log, and xdotool playing the user. Sourced by gtk-scenario.sh.
 

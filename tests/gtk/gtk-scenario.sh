@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # One scenario of the Linux program, inside a private network namespace (scripts/netns-run.sh):
 #   gtk-scenario.sh NAME OUT_DIR
 # Environment: TOV_GTK_BUILD (the native build folder holding the program, tov-sim and the test

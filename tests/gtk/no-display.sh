@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Linux program where there is no display: --help and --version still answer, and the
 # upgrade itself fails with a reason and status 1 (not a quiet 0).
 #   no-display.sh PROGRAM VERSION

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The scenarios of the Linux program, one function each (see gtk-scenario.sh). Each plays the
 # user with the keyboard (xdotool) and checks what the windows showed through the window log.
 

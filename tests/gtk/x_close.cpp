@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tov-x-close WINDOW: clicks a window's close box the way a window manager does, by sending it
 // WM_DELETE_WINDOW (the test display has no window manager to do it).
 #include <X11/Xlib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Our request digest against curl's: curl answers a challenge from our loopback server, and the
 // digest we compute from the directives curl chose (its uri, cnonce and count) must equal the one
 // it sent. Skipped where curl is not installed (and under Windows).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Digest authentication: the RFC 2617 worked example, every header shape the device may cause,
 // nonce-count bookkeeping and overlong challenge values. Expected digests were computed with
 // Python's hashlib, independently of our MD5.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Assembling an answer as its bytes arrive: interim answers, chunked bodies (well and badly
 // framed), where the answer ends, and the buffer's limit on the decoded text.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The HTTP exchange against small servers of our own on 127.0.0.1: the exact request bytes,
 // answer classification, identification extraction, the buffer cap and the connection failures.
 #include <gtest/gtest.h>

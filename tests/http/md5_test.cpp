@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MD5 against RFC 1321's own vectors and digests computed by Python's hashlib.
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes the package with `cpack -G DEB` in the native build folder and checks what is inside: the
 # files a desktop program brings and nothing else, a version that is the project's, dependencies
 # computed from the binary, and a program without the tests' window log. Unpacks it into

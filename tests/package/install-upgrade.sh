@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the built package as a user would (dpkg -i, then apt-get -f install for anything it
 # depends on), upgrades the simulated device with the installed /usr/bin/tov-upgrade started by a
 # normal user (installed-scenario.sh through the GTK tests' runner), then purges the package and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The installed package's program, played as tests/gtk plays the tests' build, through the same
 # runner (tests/gtk/gtk-scenario.sh with TOV_GTK_SCENARIOS naming this file). The packaged
 # program keeps no window log, so its windows are found on the display by their titles.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds what goes out (the Debian package, tov-upgrade.exe and tov-upgrade-cli.exe) a second
 # time, from a copy of the source tree in another folder, and checks that every product is the
 # same bytes as the native and windows presets' own. A difference is named by diffoscope in the

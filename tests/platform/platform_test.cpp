@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform layer as the core relies on it: clock, threads, loopback sockets, local addresses,
 // the process end and the embedded image. Runs natively and, for the Windows build, under Wine.
 #include <gtest/gtest.h>

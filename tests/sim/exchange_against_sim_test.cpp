@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's HTTP exchange and Digest authentication against the simulated device, which
 // checks every request with its own parser and OpenSSL's MD5. Runs in a private namespace: the
 // device on 127.0.0.2:80, the program on 127.0.0.1.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Each fault option of the simulated device shown to do what it says, seen from the peer (a
 TFTP server or HTTP client written here) and in the device's event log."""
 import socket

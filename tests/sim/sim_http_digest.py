@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The simulated device's web server and its Digest checks, driven with requests in the upgrade
 program's exact form (digests computed here with Python's hashlib) and with curl."""
 import re

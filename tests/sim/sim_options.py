@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The simulated device's command line: help, refusal of bad options, signals, start-up
 failures."""
 import json

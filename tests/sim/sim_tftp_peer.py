@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The simulated device's TFTP client against a TFTP server we did not write (tftpd-hpa), started
 in the foreground on 127.0.0.1 with a temporary folder; the transfer is triggered through the
 device's upgrade URL, and install and restart are checked on the web server."""

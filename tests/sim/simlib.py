@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Helpers for the simulated device's tests: start and stop tov-sim, read its event log, speak
 HTTP and Digest the way the upgrade program does, and play a TFTP server.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replaces the platform's clock.cpp in the timed tests: the clock only moves when slept.
 #include "fake_clock.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A controllable millisecond clock for tests: sleeping advances it instead of waiting.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tests' stand-in web server: one thread, one connection at a time, bounded waits.
 #include "loopback_http_server.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stand-in web server on loopback for the tests: answers each connection with the next scripted
 // answer, records every request, and closes. Built on the platform seam only, so it runs natively
 // and under Wine alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The private loopback check: the host name netns-run.sh gives its namespace.
 #include "private_loopback.h"
 

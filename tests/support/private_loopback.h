@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether a test runs on a private loopback of its own (Linux and Wine alike).
 #pragma once
 

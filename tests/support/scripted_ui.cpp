@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scripted user interface linked into the tests in place of a real front-end.
 #include "scripted_ui.h"
 

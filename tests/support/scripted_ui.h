@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A user interface for tests: every shown text is recorded, every answer comes from the test.
 #pragma once
 

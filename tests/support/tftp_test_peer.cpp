@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loopback peers for the TFTP server tests, built on the platform seam so they run under Wine too.
 #include "tftp_test_peer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loopback peers for the TFTP server tests: a UDP endpoint and a scripted device that answers the
 // session from inside the upload window's message hook.
 #pragma once

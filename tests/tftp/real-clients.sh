@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Real TFTP clients fetch the image from our listener and must get exactly its bytes: curl (with
 # its default options "tsize 0 blksize 512 timeout 6", and with none) and atftp (no options, and a
 # non-numeric tsize).

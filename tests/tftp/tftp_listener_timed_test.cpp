@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The listener: its port search, what it drops while waiting, and the hand-over of the offered
 // file's request to the session. Port 69 is only ours inside a private network namespace
 // (scripts/netns-run.sh); elsewhere these cases are skipped.

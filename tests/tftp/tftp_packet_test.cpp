@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TFTP codec: big-endian fields, the OACK and DATA bytes, bounded reads of what arrives, and
 // the block numbering of an image.
 #include <gtest/gtest.h>

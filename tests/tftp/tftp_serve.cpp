@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test tool, not shipped: our TFTP listener and transfer, without windows, for one fetch by a
 // real client.
 //   tftp-serve [--size N] [--write FILE] ADDRESS NAME

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lock-step transfer and the settling wait against a scripted device on 127.0.0.1. The device
 // answers from inside the upload window's message hook, so every poll count is exact.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Linux windows show and read the program's 8-bit texts (code page 1252) as UTF-8.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the dialogs do with the user's answers: the address parser, the address entry and the
 // credentials, with their cuts.
 #include <gtest/gtest.h>

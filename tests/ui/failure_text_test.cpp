@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every failure's error-box text, byte for byte as the Windows program shows it.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Centring arithmetic: floor halving, odd differences, and rectangles no int can span.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tov-driver.exe: plays a user for tov-upgrade.exe under Wine. It starts the program, waits for
 // each window by its title (bounded), logs the window's control texts, saves a screenshot, and
 // answers with window messages, following a script of steps. Exit status 0 when every step held.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Checks what tov-resources.exe printed about tov-upgrade.exe: one application manifest that
 asks for no elevation, is system DPI-aware, wants Common Controls 6 and names Windows 7 to 11,
 that Windows (here Wine) accepts, and a version resource with the project's version.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Reads the resources of the built tov-upgrade.exe under Wine (tov-resources.exe) and checks them
 # (check-resources.py): the windows preset's ctest entry wine.resources.
 #   check-resources.sh BUILD_DIR TOV_RESOURCES_EXE TOV_UPGRADE_EXE PROJECT_VERSION

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tov-resources.exe: prints what Windows reads from a program's resources before it runs it: the
 // application manifest (whether the loader accepts it as an activation context, and which Common
 // Controls that context gives the dialogs) and the version resource. Runs under Wine; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Verification of Digest credentials, exactly in the upgrade program's form, or (when allowed) in
 // the general RFC 2617 form.
 #include "auth.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Digest authentication on the device's side: nonces, challenges, and the check of each
 // Authorization header.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Main loop of the simulated device. The web server runs on this thread, one connection at a
 // time as on a small adapter; an upgrade's TFTP transfer runs on a thread of its own, and its end
 // takes the web server down for the restart time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated device's life: web server, upgrade transfer, install and restart.
 #pragma once
 

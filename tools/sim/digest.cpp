@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MD5 through OpenSSL's EVP interface and the RFC 2617 request digest.
 #include "digest.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // RFC 2617 digest arithmetic on the device's side, with OpenSSL's MD5.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // JSON-lines event log shared by the web server and the TFTP thread.
 #include "event_log.h"
 

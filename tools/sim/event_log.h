@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device's event log: one JSON object per line, flushed per line, so tests can follow it.
 #pragma once
 

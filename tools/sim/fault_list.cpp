@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing of numeric option values and of fault occurrence lists.
 #include "fault_list.h"
 

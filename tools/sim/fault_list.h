@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which numbered occurrences (1-based) a fault applies to: none, a list such as "1,3", or "all".
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hostile hosts of the fault options. All they send goes to the TFTP server named in the
 // upgrade request; nothing is logged per datagram sent, as there are tens of thousands.
 #include "hostile.h"

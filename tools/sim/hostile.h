@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile hosts beside the simulated device, for the fault options: a hijacker that asks the
 // upgrade's TFTP server for every file name the program can draw, and floods of junk datagrams.
 // They run on threads of their own, beside the device's transfer, and end with the device.

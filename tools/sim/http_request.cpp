@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Request head reading (bounded in size and time) and the strict head parser.
 #include "http_request.h"
 

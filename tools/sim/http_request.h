@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and parsing one HTTP request head as a small embedded web server does.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Request handling of the device's web server, with the HTTP fault options.
 #include "http_server.h"
 

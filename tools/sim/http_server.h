@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One connection of the device's web server: read the request, check it, answer it.
 #pragma once
 

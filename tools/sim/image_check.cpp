@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Header checks of a received image.
 #include "image_check.h"
 

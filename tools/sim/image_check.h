@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device's check of a received firmware image before it installs it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tov-sim: a simulated TOV telephone adapter for tests and demonstrations.
 #include <csignal>
 #include <cstdio>

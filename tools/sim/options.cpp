@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Option table, parser and help text of the simulated device.
 #include "options.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // HTML and HTTP text of the device's web server.
 #include "pages.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device's HTTP answers: status line, headers and small HTML pages.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TFTP read transfer as a small embedded client performs it: RRQ, OACK and ACK 0, DATA blocks in
 // lock-step, resend of the last packet after the client's own time-out.
 #include "tftp_client.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device's TFTP client: fetches the image named in an upgrade request.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building and reading TFTP packets, every read inside the received bytes.
 #include "tftp_packet.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TFTP packets as the device's client writes and reads them (RFC 1350, RFC 2347, RFC 2349).
 #pragma once
 

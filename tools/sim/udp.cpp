@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Thin POSIX calls behind udp.h.
 #include "udp.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // UDP endpoints and sockets, shared by the device's TFTP client and the hostile hosts of the fault
 // options.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Owns one POSIX file descriptor (socket, eventfd, signalfd) and closes it once.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parses the TFTP source named in an upgrade request.
 #include "upgrade_url.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The query of "/admin/upgrade?tftp://A.B.C.D:PORT/NAME".
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // This computer's IPv4 addresses: the interfaces that are up, loopback last. The resolver is not
 // asked, as it tends to answer the host name with 127.0.1.1, which no device can reach.
 #include <arpa/inet.h>

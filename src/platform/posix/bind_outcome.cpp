@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Binding with the reason for a refusal, and the port a socket was given.
 #include <arpa/inet.h>
 #include <sys/socket.h>

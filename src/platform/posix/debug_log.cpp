@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The debug log on Linux: one line to standard error per trace().
 #include "platform/debug_log.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The firmware image linked into the program's read-only data (see firmware_image.S.in).
 #include "platform/platform.h"
 

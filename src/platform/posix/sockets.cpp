@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // BSD sockets for the portable core.
 #include <arpa/inet.h>
 #include <fcntl.h>

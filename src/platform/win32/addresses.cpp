@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // This computer's IPv4 addresses: what the resolver answers for the host name, in its order.
 #include <winsock2.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Binding with the reason for a refusal, and the port a socket was given. Windows lets any user
 // bind the low ports, so a refusal is never for lack of privilege here.
 #include "platform/platform.h"

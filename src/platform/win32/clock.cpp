@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The millisecond clock and sleep, alone in this file so tests can link a controllable clock.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The debug log on Windows: one line to the debugger (DebugView, a debugger's output window) per
 // trace(); the program has no console.
 #include "platform/debug_log.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The firmware image carried as the program's resource "TOV_FIRMWARE" #112 (see firmware.rc.in).
 #include <windows.h>
 

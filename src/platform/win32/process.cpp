@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ending the process at once, from any thread.
 #include <windows.h>
 

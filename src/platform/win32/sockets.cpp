@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Winsock for the portable core. The program asks for Winsock 1.1; every call used here exists
 // in 1.1, and ws2_32 serves them whatever version was negotiated.
 #include <winsock2.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Threads for the runner and the TFTP server: started at once, polled for their end.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tov-upgrade-cli: the upgrade from a terminal or a script, with an exit status that says how it
 // went.
 #include <cstdio>

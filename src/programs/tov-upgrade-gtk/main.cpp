@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Linux program's entry: no main window, only the upgrade sequence; its one argument is an
 // image file (the desktop entry's %f). A build that carries no image asks for one first.
 // --help and --version are answered before the display is opened, so they work without one.

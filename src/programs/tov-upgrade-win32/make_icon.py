@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws the program's icon (resource 106): a blue rounded tile with a white upward arrow over a
 bar, a device receiving new firmware. Writes a .ico with 32x32 and 16x16 images (32-bit colour)."""
 import struct

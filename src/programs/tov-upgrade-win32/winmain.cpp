@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows program's entry: no main window, no command line, only the upgrade sequence.
 #include <windows.h>
 

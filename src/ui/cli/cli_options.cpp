@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing the command line (CLI11).
 #include "cli_options.h"
 

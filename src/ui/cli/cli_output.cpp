@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Printing for the terminal program; one lock, since lines come from the main and TFTP threads.
 #include "cli_output.h"
 

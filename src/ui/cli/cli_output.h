@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the terminal program prints, from both threads: plain lines and wrapped paragraphs on
 // standard output (human mode), progress lines redrawn in place on a terminal, JSON lines
 // (--json), and error lines on standard error. Every text is printed inert.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the command-line front-end keeps for the run: its options, the password it was given,
 // what it has learnt of the TOV for the history, and what its exit status will say.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The user-interface seam in a terminal: the dialogs become lines and questions, the progress
 // windows progress lines (redrawn in place on a terminal, a line every 10 % otherwise), Ctrl-C is
 // every window's Cancel, and --timeout cancels a wait for the TOV that makes no progress.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The failures sorted into the exit statuses.
 #include "exit_status.h"
 

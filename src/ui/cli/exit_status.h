@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the command-line program's exit status says, and which failure gives which.
 #pragma once
 

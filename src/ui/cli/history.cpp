@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The upgrade history: its lines, and --history's table.
 #include "history.h"
 

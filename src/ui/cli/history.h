@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record of upgrades: one JSON line per run that reached a TOV, appended to
 // $XDG_STATE_HOME/tov-upgrade/history.jsonl (~/.local/state/...; %LOCALAPPDATA%\tov-upgrade\ on
 // Windows). The password never goes into it.

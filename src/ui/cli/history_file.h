@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the history lives and how a line is added to it: one file per platform.
 #pragma once
 

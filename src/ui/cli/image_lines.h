@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image's details as the terminal prints them, before an upgrade or for --check.
 #pragma once
 

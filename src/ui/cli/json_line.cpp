@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // JSON lines.
 #include "json_line.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One JSON object a line, for scripts (--json) and the upgrade history. Every line of a run
 // carries the schema version, the time and the address it is about, so lines of several runs
 // interleaved (xargs -P) still say which TOV each is about.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The terminal the command-line program talks to: whether there is one, reading a line from it
 // (with or without echo), and Ctrl-C. One file per platform.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The confirmation: what the device reported about itself, and the version it will receive.
 #include <array>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building blocks of the GTK windows.
 #include "dialog_parts.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pieces the GTK windows are built from, each standing for one kind of control of the
 // Windows dialogs. GUI thread only.
 #pragma once

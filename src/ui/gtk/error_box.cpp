@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The error box, the one way a failure is reported; shown from whichever thread met it.
 #include <string>
 #include <string_view>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GtkFileChooserNative: the portal's chooser where the desktop has one, GTK's own otherwise.
 #include "file_chooser.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The desktop's own file chooser, for a build that carries no image and was given no file.
 #pragma once
 

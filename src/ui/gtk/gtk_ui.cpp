@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start of the GTK front-end: the GUI thread and the program's icon on every window.
 #include "dialog_parts.h"
 #include "gui_thread.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The GUI thread: opens the display, then runs GTK's main loop for the life of the process.
 #include "gui_thread.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one thread that touches GTK. The core calls the UI from its main thread, the request
 // runner's thread and the TFTP thread; every such call is handed to the GUI thread here.
 #pragma once

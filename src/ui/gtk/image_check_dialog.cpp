@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The warning before the confirmation when the image does not plainly suit the device: what the
 // checks found, Cancel the default, and a button to go on all the same.
 #include <string>

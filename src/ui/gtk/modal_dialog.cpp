@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Modal dialogs for the core's threads: shown on the GUI thread, answered to the caller.
 #include "modal_dialog.h"
 

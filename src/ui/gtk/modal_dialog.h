@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A modal dialog as the core sees it: the calling thread waits until the user has answered,
 // while the dialog itself lives on the GUI thread.
 #pragma once

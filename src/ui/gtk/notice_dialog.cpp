@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The first window: the warning about upgrading without the service provider's approval.
 // "Cancel" is the default button (left of "Continue", as GNOME orders them), so Enter ends the
 // program; the user must pick "Continue".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The password prompt: "admin" preset and the password empty every time it opens.
 #include <cstring>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The modeless windows: "Connecting with TOV@...", waiting for the device's request, uploading.
 // Their owner thread updates them without waiting for the GUI thread (the updates are merged
 // and drawn soon after); a Cancel is only marked here, for the owner to see.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the window log the tests read back (TOV_GTK_LOG).
 #include "ui_log.h"
 

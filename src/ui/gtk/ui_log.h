@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window log for the tests: with TOV_GTK_LOG naming a file, every window the program shows is
 // written there (title, texts, values, buttons, focus, default button, place), with every answer
 // and title change. Without the variable nothing is written. Chosen at link time: ui_log.cpp in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The address entry: the device's address, the computer's own address, the carried version.
 #include <array>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Centring of every dialog on the primary screen.
 #include "dialogs.h"
 

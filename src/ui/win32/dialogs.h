@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 dialog procedures, what each is handed, and the small helpers they share.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The error box: the one way a failure is reported to the user.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The opening notice: the warning about forced upgrades; its default button is Cancel.
 #include "dialogs.h"
 #include "resource.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The password prompt, shown when the device demands authentication.
 #include <array>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The modeless windows: "Connecting with TOV@..." while a request runs, and the waiting and
 // uploading windows of the transfer. Their only action is the user's Cancel, which is marked
 // for the thread that owns the window.

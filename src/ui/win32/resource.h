@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Symbolic ids of the program's resources, shared by tov-upgrade.rc and the dialog procedures.
 #pragma once
 

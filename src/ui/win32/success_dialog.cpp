@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The last window: the device is back and reports its new software version.
 #include "dialogs.h"
 #include "resource.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The user-interface seam on Windows: modal dialogs from the program's templates, and the modeless
 // progress windows with their message pumping.
 #include <windows.h>

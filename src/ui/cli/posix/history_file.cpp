@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The history file on Linux: under $XDG_STATE_HOME, or ~/.local/state.
 #include "history_file.h"
 

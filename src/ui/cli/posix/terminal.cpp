@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The terminal on Linux: /dev/tty for questions, termios for a password, SIGINT for Ctrl-C.
 #include "terminal.h"
 

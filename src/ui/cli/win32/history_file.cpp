@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The history file on Windows: under %LOCALAPPDATA%.
 #include "history_file.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The terminal on Windows: the console (CONIN$/CONOUT$) for questions, its input mode for a
 // password, the console's control handler for Ctrl-C.
 #include "terminal.h"
