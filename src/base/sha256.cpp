@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "base/text.h"
+
 namespace {
 
 constexpr std::array<std::uint32_t, 64> kRound = {
@@ -60,16 +62,6 @@ void compress(std::array<std::uint32_t, 8>& state, const std::uint8_t* block) {
     state[7] += h;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 Sha256Digest sha256(std::span<const std::uint8_t> data) {
@@ -114,8 +106,8 @@ std::optional<Sha256Digest> parseSha256Hex(std::string_view text) {
         return std::nullopt;
     Sha256Digest digest{};
     for (std::size_t i = 0; i < digest.size(); ++i) {
-        const int high = hexValue(text[2 * i]);
-        const int low = hexValue(text[2 * i + 1]);
+        const int high = hexDigitValue(text[2 * i]);
+        const int low = hexDigitValue(text[2 * i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         digest[i] = static_cast<std::uint8_t>(high << 4 | low);

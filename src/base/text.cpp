@@ -86,3 +86,13 @@ void wipeText(std::string& secret) {
     wipeText(std::span<char>(secret.data(), secret.size()));
     secret.clear();
 }
+
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}

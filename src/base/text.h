@@ -27,6 +27,9 @@ std::string_view textIn(std::span<const char> buffer);
 void wipeText(std::span<char> secret);
 void wipeText(std::string& secret);
 
+// The value of a hexadecimal digit (either case); -1 for any other character.
+int hexDigitValue(char c);
+
 // Equal apart from ASCII letter case.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 

@@ -64,24 +64,14 @@ bool isChunked(std::string_view head) {
     return equalsIgnoringCase(trimmed(last), "chunked");
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // "<hex digits>[blanks][;extensions]": the chunk's size, or none for a malformed line.
 std::optional<std::size_t> chunkSize(std::string_view line) {
     std::size_t size = 0;
     std::size_t digits = 0;
-    while (digits < line.size() && hexDigit(line[digits]) >= 0) {
+    while (digits < line.size() && hexDigitValue(line[digits]) >= 0) {
         if (size > kMostBody)
             return std::nullopt;
-        size = size * 16 + static_cast<std::size_t>(hexDigit(line[digits]));
+        size = size * 16 + static_cast<std::size_t>(hexDigitValue(line[digits]));
         ++digits;
     }
     if (digits == 0 || size > kMostBody)

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/text.h"
 #include "exit_status.h"
 #include "history_file.h"
 #include "json_line.h"
@@ -50,11 +51,7 @@ std::optional<std::string> readString(const std::string& line, std::size_t& at) 
             return std::nullopt;
         unsigned code = 0;
         for (int i = 1; i <= 4; ++i) {
-            const char h = line[at + i];
-            const int digit = h >= '0' && h <= '9'   ? h - '0'
-                              : h >= 'a' && h <= 'f' ? h - 'a' + 10
-                              : h >= 'A' && h <= 'F' ? h - 'A' + 10
-                                                     : -1;
+            const int digit = hexDigitValue(line[at + i]);
             if (digit < 0)
                 return std::nullopt;
             code = code * 16 + static_cast<unsigned>(digit);
