@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The upgrade, step by step. The main thread walks it from the notice to the outcome; once the
 // listener is up, the TFTP thread serves the image meanwhile (deliverFirmware), under windows of
-// its own. Every failure is shown once, in the error box, and the upgrade ends.
+// its own. Every failure is shown once, in the error box, and the upgrade ends; one met before
+// the device was told to fetch anything may be tried again from the address.
 #include "app/upgrade_sequence.h"
 
 #include <array>
@@ -96,8 +97,9 @@ bool isLoopback(std::uint32_t address) {
     return address >> 24 == 127;
 }
 
-bool askForDeviceAddress(UpgradeContext& ctx, const LoadedImage* checked,
-                         const ImageChoice& source) {
+// Asked again after a failure, the dialog starts with what was typed and chosen the time before.
+bool askForDeviceAddress(UpgradeContext& ctx, const LoadedImage* checked, const ImageChoice& source,
+                         bool askedBefore) {
     int filled = 0;
     while (filled < kLocalAddressSlots && ctx.localAddresses[filled] != 0)
         ++filled;
@@ -109,6 +111,12 @@ bool askForDeviceAddress(UpgradeContext& ctx, const LoadedImage* checked,
         view.imageSha256 = sha256.data();
         view.imageFile = checked->fromFile ? source.path.c_str() : nullptr;
         view.testImage = checked->report.standIn;
+    }
+    if (askedBefore) {
+        view.typedAddress = ctx.deviceAddressText;
+        for (int slot = 0; slot < filled; ++slot)
+            if (ctx.localAddresses[slot] == ctx.localAddress)
+                view.selectedAddress = static_cast<std::size_t>(slot);
     }
     AddressChoice choice{};
     choice.localAddress = ctx.localAddress;
@@ -235,6 +243,63 @@ std::optional<UpgradeFailure> prepareImage(RunState& run, const UpgradeOptions& 
     return std::nullopt;
 }
 
+// How the way from the address to the confirmation ended.
+struct Attempt {
+    enum class End { confirmed, quietly, failed } end;
+    UpgradeFailure failure{};
+    bool mayTryAgain = false;
+};
+
+// The device has been told to fetch nothing yet: a failure may be tried again with another
+// address or password, except the user's own Cancel, which ends the upgrade.
+Attempt failedAttempt(const UpgradeFailure& failure) {
+    return {Attempt::End::failed, failure, failure.reason != Failure::userAbort};
+}
+Attempt failedAttempt(Failure reason) {
+    return failedAttempt(UpgradeFailure{reason});
+}
+
+// From the address to the user's "Upgrade": the device's information page, the checks of the
+// image against it, and the confirmation. Cancel at the address ends quietly.
+Attempt reachDevice(RunState& run, const UpgradeOptions& options, bool askedBefore,
+                    SoftwareVersion& versionBefore) {
+    UpgradeContext& ctx = run.ctx;
+    const LoadedImage* checked = options.checkImage ? &run.image : nullptr;
+    if (!askForDeviceAddress(ctx, checked, options.image, askedBefore) || ctx.deviceAddress == 0)
+        return {Attempt::End::quietly};
+    // The stand-in's header is one a real device would accept: it goes to simulated ones only,
+    // wherever it came from (it is known by its bytes).
+    if (isStandInImage(imageBytes(ctx.firmware)) && !isLoopback(ctx.deviceAddress))
+        return failedAttempt(Failure::standInImage);
+
+    // The device's information page: any answer of at least one byte counts, and the values it
+    // carries are now in DeviceInfo.
+    const RequestResult page =
+        requestFromDevice(ctx, kInformationPath, RequestStage::informationPage);
+    if (page.status != RequestStatus::answered)
+        return failedAttempt(failureOf(page));
+    if (page.received <= 0)
+        return failedAttempt(Failure::noResponse);
+    copyText(versionBefore, textIn(ctx.deviceInfo.softwareVersion));
+    if (checked) {
+        const bool suits = imageSuitsDevice(ctx, *checked);
+        if (options.checksOnly)
+            return {Attempt::End::quietly}; // a dry run: the device was asked for its page only
+        if (!suits)
+            return failedAttempt(Failure::deviceChecksRefused);
+    }
+    if (!confirmUpgrade(ctx))
+        return failedAttempt(Failure::userAbort);
+    return {Attempt::End::confirmed};
+}
+
+// Before another try: nothing of this device's answers or password carries over to the next.
+void forgetDevice(UpgradeContext& ctx) {
+    wipeText(ctx.digest.password);
+    ctx.digest = {};
+    ctx.deviceInfo = {};
+}
+
 } // namespace
 
 int runUpgrade(void* instance, const UpgradeOptions& options) {
@@ -243,39 +308,23 @@ int runUpgrade(void* instance, const UpgradeOptions& options) {
     ctx.instance = instance;
     if (const auto failure = prepareImage(run, options))
         return endWith(*failure);
-    const LoadedImage* checked = options.checkImage ? &run.image : nullptr;
 
-    // Cancel at the notice or the address ends the program quietly.
+    // Cancel at the notice ends the program quietly.
     if (!runNoticeDialog(ctx.productName))
         return 0;
-    if (!askForDeviceAddress(ctx, checked, options.image))
-        return 0;
-    if (ctx.deviceAddress == 0)
-        return 0;
-    // The stand-in's header is one a real device would accept: it goes to simulated ones only,
-    // wherever it came from (it is known by its bytes).
-    if (isStandInImage(imageBytes(ctx.firmware)) && !isLoopback(ctx.deviceAddress))
-        return endWith(Failure::standInImage);
-
-    // The device's information page: any answer of at least one byte counts, and the values it
-    // carries are now in DeviceInfo.
-    const RequestResult page =
-        requestFromDevice(ctx, kInformationPath, RequestStage::informationPage);
-    if (page.status != RequestStatus::answered)
-        return endWith(failureOf(page));
-    if (page.received <= 0)
-        return endWith(Failure::noResponse);
     SoftwareVersion versionBefore;
-    copyText(versionBefore, textIn(ctx.deviceInfo.softwareVersion));
-    if (checked) {
-        const bool suits = imageSuitsDevice(ctx, *checked);
-        if (options.checksOnly)
-            return 0; // a dry run: the device has been asked for its page only
-        if (!suits)
-            return endWith(Failure::deviceChecksRefused);
+    for (bool askedBefore = false;; askedBefore = true) {
+        const Attempt attempt = reachDevice(run, options, askedBefore, versionBefore);
+        if (attempt.end == Attempt::End::confirmed)
+            break;
+        if (attempt.end == Attempt::End::quietly)
+            return 0;
+        if (!attempt.mayTryAgain)
+            return endWith(attempt.failure);
+        if (!offerTryAgain(attempt.failure))
+            return 0;
+        forgetDevice(ctx);
     }
-    if (!confirmUpgrade(ctx))
-        return endWith(Failure::userAbort);
 
     // The listener is up before the device is told to fetch anything; the TFTP thread gets what
     // it needs now and reads nothing else of this run's state.

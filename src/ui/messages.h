@@ -33,6 +33,8 @@ inline constexpr char kPasswordLabel[] = TOV_TEXT_PASSWORD;
 inline constexpr char kWebAddressText[] = TOV_TEXT_WEB_ADDRESS;
 inline constexpr char kWaitingNoteText[] = TOV_TEXT_WAITING_NOTE;
 inline constexpr char kUploadNoteText[] = TOV_TEXT_UPLOAD_NOTE;
+// The Linux program's error box, for a failure that may be tried again.
+inline constexpr char kTryAgainButton[] = "Try Again";
 inline constexpr char kInvalidAddressTitle[] = "Error";
 inline constexpr char kInvalidAddressText[] = "Invalid IP Address";
 

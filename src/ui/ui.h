@@ -5,6 +5,7 @@
 // the core.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -18,6 +19,11 @@ void initUiControls();
 // The error box: caption "TOV Firwmare Upgrade Error", one OK button, no owner, task-modal, with
 // the failure's text (failureText()). Returns when the user closes it; it does not end the program.
 void showErrorBox(const UpgradeFailure& failure);
+
+// A failure met before the device was told to fetch anything, shown as the error box shows it.
+// The Linux program offers "Try Again" beside its OK, back to the address; true when the user
+// chose it. The Windows and terminal programs show the box and return false.
+bool offerTryAgain(const UpgradeFailure& failure);
 
 // ---- Modal dialogs: true for the affirmative button, false for Cancel, Escape or the close box.
 
@@ -35,6 +41,10 @@ struct AddressDialogView {
     const char* imageSha256 = nullptr;
     const char* imageFile = nullptr;
     bool testImage = false;
+    // What the user typed and chose the time before, when the address is asked again after a
+    // failure (null: the entry starts empty, the first address is selected).
+    const char* typedAddress = nullptr;
+    std::size_t selectedAddress = 0;
 };
 // On OK the entry goes through acceptAddressEntry() (ui/dialog_logic.h) into `choice`; an invalid
 // address keeps the dialog open with "Invalid IP Address". `choice` comes in holding the

@@ -85,11 +85,16 @@ void expectSuccess(const Outcome& o) {
     expectImageStored(o);
 }
 
-// Exactly one error box, with this text, and no success.
+// Exactly one error box, with this text, and no success. Another try is never offered once the
+// device may have been told to fetch the image.
 void expectFailure(const Outcome& o, const std::string& text) {
     expectEndedCleanly(o);
     EXPECT_EQ(o.errors(), std::vector<std::string>{text});
     EXPECT_FALSE(o.saw("dialog: success"));
+    if (o.saw("offer: try-again")) {
+        EXPECT_FALSE(o.saw("open: waiting"));
+        EXPECT_TRUE(o.deviceEvents("upgrade_request").empty());
+    }
 }
 
 // Cancel in a progress window of this kind once `when` holds at one of its message calls.
@@ -645,9 +650,48 @@ TEST(Faults, CancelAtConfirmation) {
     s.prepare = [] { scriptedUi().confirm = [] { return false; }; };
     const Outcome o = runScenario(s);
     expectFailure(o, "Upgrade Failed: User Abort");
+    EXPECT_FALSE(o.saw("offer: try-again")); // the confirmation's Cancel means quit
     EXPECT_TRUE(o.saw(kConfirmShows));
     EXPECT_EQ(connections(o), 1);
     expectNothingStored(o);
+}
+
+// A mistyped address, then a refused password: each time "Try Again" goes back to the address
+// with what was typed, the notice is not shown again, and the third try upgrades the device.
+TEST(Faults, TryAgainGoesBackToTheAddressAsTyped) {
+    Scenario s = withSim({"--password", "secret"});
+    s.prepare = [] {
+        auto typed = std::make_shared<std::vector<std::string>>();
+        scriptedUi().address = [typed](const AddressDialogView& view, AddressChoice& choice) {
+            recordShown(std::string("address starts with: ") +
+                        (view.typedAddress ? view.typedAddress : "(nothing)"));
+            const char* next = typed->empty() ? "127.0.0.3" : "127.0.0.2";
+            typed->push_back(next);
+            return acceptAddressEntry(next, 0, view.localAddresses, choice);
+        };
+        auto asked = std::make_shared<int>(0);
+        scriptedUi().password = [asked](Credentials& credentials) {
+            const int n = ++*asked;
+            if (n == 2)
+                return false; // Cancel after "wrong" was refused
+            storeCredentials("admin", n == 1 ? "wrong" : "secret", credentials);
+            return true;
+        };
+        scriptedUi().tryAgain = [](const UpgradeFailure&) { return true; };
+    };
+    const Outcome o = runScenario(s);
+    expectEndedCleanly(o);
+    EXPECT_EQ(o.errors(), (std::vector<std::string>{"Upgrade Failed: Can't connect to TOV",
+                                                    "Upgrade Failed: User Abort"}));
+    EXPECT_EQ(o.count("offer: try-again"), 2);
+    EXPECT_EQ(o.count("dialog: notice"), 1);
+    EXPECT_TRUE(o.saw("address starts with: (nothing)"));
+    EXPECT_TRUE(o.saw("address starts with: 127.0.0.3"));
+    EXPECT_TRUE(o.saw("address starts with: 127.0.0.2"));
+    EXPECT_TRUE(o.saw("success shows: 2.0.10(e)"));
+    expectImageStored(o);
+    // The refused password went once: the next try starts without it.
+    EXPECT_EQ(o.deviceEvents("auth", {"\"reason\":\"wrong response\""}).size(), 1u);
 }
 
 TEST(Faults, CancelDuringTheTransfer) {

@@ -506,3 +506,36 @@ push button: OK"
   keys Return
   program_ends 10
 }
+
+# A failure before the device was told to fetch anything offers "Try Again", back to the address
+# with what was typed; the notice is not shown again. The confirmation's Cancel offers none.
+scenario_try_again() {
+  start_sim || return
+  start_program
+  continue_notice || return
+  enter_address 127.0.0.3 || return
+  await error || return
+  has_error "Upgrade Failed: Can't connect to TOV"
+  has error "button: Try Again"
+  has error "default: button OK"
+  shot try-again
+  keys alt+t
+  logged "close: error 1"
+  await address || return
+  has address "entry address-entry: 127.0.0.3"
+  keys ctrl+a
+  type_text 127.0.0.2
+  keys Return
+  await confirm || return
+  keys Escape
+  await error || return
+  has_error "Upgrade Failed: User Abort"
+  if block error | grep -Fxq "button: Try Again"; then
+    fail "the confirmation's Cancel offered another try"
+  else
+    pass "the confirmation's Cancel ends the upgrade"
+  fi
+  keys Return
+  program_ends 10
+  if [ "$(shows notice)" -eq 1 ]; then pass "one notice"; else fail "the notice came again"; fi
+}

@@ -111,6 +111,17 @@ void showErrorBox(const UpgradeFailure& failure) {
     std::fflush(stderr);
 }
 
+bool offerTryAgain(const UpgradeFailure& failure) {
+    showErrorBox(failure);
+    record("offer: try-again");
+    std::function<bool(const UpgradeFailure&)> answer;
+    {
+        std::lock_guard lock(uiMutex);
+        answer = answers.tryAgain;
+    }
+    return answer(failure);
+}
+
 bool runNoticeDialog(const char* productName) {
     record("dialog: notice");
     {

@@ -24,6 +24,10 @@ struct ScriptedUi {
     std::function<bool(ProgressKind)> cancelProgress = [](ProgressKind) { return false; };
     // Called with the text of every error box as it is shown (empty: nothing is called).
     std::function<void(const char*)> errorBox;
+    // Asked when an error box offers "Try Again" (recorded as "offer: try-again"); true takes it.
+    std::function<bool(const UpgradeFailure&)> tryAgain = [](const UpgradeFailure&) {
+        return false;
+    };
 };
 
 // The answers in force; resetScriptedUi() restores the defaults and clears the record.

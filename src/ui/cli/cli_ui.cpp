@@ -213,6 +213,12 @@ void showErrorBox(const UpgradeFailure& failure) {
         sayError(words);
 }
 
+// A script wants the failure and its status, not a second try.
+bool offerTryAgain(const UpgradeFailure& failure) {
+    showErrorBox(failure);
+    return false;
+}
+
 bool runNoticeDialog(const char*) {
     sayParagraph(kOpeningWarningText);
     say("");

@@ -43,12 +43,14 @@ GtkWidget* newAddressEntry() {
 }
 
 // The computer's addresses in the order start-up found them (not sorted), the first selected.
-GtkWidget* newLocalAddressList(std::span<const std::uint32_t> addresses) {
+GtkWidget* newLocalAddressList(std::span<const std::uint32_t> addresses, std::size_t selected) {
     GtkWidget* list = gtk_combo_box_text_new();
     gtk_widget_set_name(list, "local-addresses");
     for (const std::uint32_t address : addresses)
         gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(list), addressText(address).data());
-    gtk_combo_box_set_active(GTK_COMBO_BOX(list), 0); // none when the list is empty
+    // None when the list is empty.
+    gtk_combo_box_set_active(GTK_COMBO_BOX(list),
+                             selected < addresses.size() ? static_cast<gint>(selected) : 0);
     return list;
 }
 
@@ -114,13 +116,15 @@ GtkWidget* buildAddress(const AddressDialogView& view) {
     gtk_grid_attach(grid, icon, 1, 0, 1, 2);
     gtk_grid_attach(grid, newLabel(versionLabel(view.imageVersion).data(), 0.5f), 0, 1, 1, 1);
     GtkWidget* entry = newAddressEntry();
+    if (view.typedAddress != nullptr) // asked again: the address stays for correction
+        gtk_entry_set_text(GTK_ENTRY(entry), displayText(view.typedAddress).c_str());
     gtk_grid_attach(grid, newHelpPanel(entry), 0, 2, 2, 1);
     gtk_widget_set_halign(entry, GTK_ALIGN_CENTER);
     gtk_grid_attach(grid, entry, 0, 3, 2, 1);
     addDialogButtons(dialog, {{kCancelButton, "C", kCancel}, {kOkButton, "O", kAffirmative}},
                      kAffirmative);
     GtkWidget* local = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
-    GtkWidget* list = newLocalAddressList(view.localAddresses);
+    GtkWidget* list = newLocalAddressList(view.localAddresses, view.selectedAddress);
     gtk_box_pack_start(GTK_BOX(local), newCaption(kYourAddressLabel, "Y", list, 0.0f), FALSE, FALSE,
                        0);
     gtk_box_pack_start(GTK_BOX(local), list, TRUE, TRUE, 0);

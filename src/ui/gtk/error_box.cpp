@@ -25,7 +25,7 @@ ErrorWords splitFailure(std::string_view text) {
     return {std::string(text.substr(0, colon)), std::string(text.substr(colon + 2))};
 }
 
-GtkWidget* buildErrorBox(const FailureText& text) {
+GtkWidget* buildErrorBox(const FailureText& text, bool offerRetry) {
     const ErrorWords words = splitFailure(displayText(text.data()));
     GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
                                             GTK_BUTTONS_NONE, "%s", words.primary.c_str());
@@ -46,7 +46,13 @@ GtkWidget* buildErrorBox(const FailureText& text) {
         g_object_unref(icon);
     }
     gtk_window_set_title(GTK_WINDOW(box), kErrorBoxCaption);
-    addDialogButtons(box, {{kOkButton, "O", kAffirmative}}, kAffirmative);
+    // "Try Again" is the box's action, right of the OK that ends the upgrade as Escape does;
+    // Enter keeps the OK it always had.
+    if (offerRetry)
+        addDialogButtons(box, {{kOkButton, "O", kCancel}, {kTryAgainButton, "T", kAffirmative}},
+                         kCancel);
+    else
+        addDialogButtons(box, {{kOkButton, "O", kAffirmative}}, kAffirmative);
     gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
     return box;
 }
@@ -57,5 +63,12 @@ void showErrorBox(const UpgradeFailure& failure) {
     const FailureText text = failureText(failure);
     // One "OK", modal over the program's other windows.
     runModalDialog(
-        "error", [&text] { return buildErrorBox(text); }, [](GtkWidget*, int) { return 1; });
+        "error", [&text] { return buildErrorBox(text, false); }, [](GtkWidget*, int) { return 1; });
+}
+
+bool offerTryAgain(const UpgradeFailure& failure) {
+    const FailureText text = failureText(failure);
+    return runModalDialog(
+               "error", [&text] { return buildErrorBox(text, true); },
+               [](GtkWidget*, int response) { return response == kAffirmative ? 1 : 0; }) == 1;
 }

@@ -10,3 +10,8 @@ void showErrorBox(const UpgradeFailure& failure) {
     const FailureText text = failureText(failure);
     ::MessageBoxA(nullptr, text.data(), kErrorBoxCaption, MB_OK | MB_TASKMODAL);
 }
+
+bool offerTryAgain(const UpgradeFailure& failure) {
+    showErrorBox(failure); // every failure ends the Windows program
+    return false;
+}
