@@ -45,3 +45,7 @@ bool waitForDeviceToSettle(ProgressWindow window, const std::atomic<bool>& stop)
         sleepMilliseconds(kTickMilliseconds);
     }
 }
+
+bool askAgainAfterRestart(std::uint32_t firstAsked, std::uint32_t now) {
+    return now - firstAsked <= kRestartGraceMilliseconds - kRestartRetryMilliseconds;
+}

@@ -19,3 +19,10 @@ std::uint32_t settlingTicksSince(std::uint32_t startTick, std::uint32_t nowTick)
 // The whole wait, the window's Cancel live throughout; its bar counts the ticks, and the window
 // hears the time waited. False when it was cut short: the user cancelled, or `stop` turned true.
 bool waitForDeviceToSettle(ProgressWindow window, const std::atomic<bool>& stop);
+
+// After the wait the device gets 30 s to show its page again, asked every 2 s: whether another
+// request, started 2 s after `now`, still starts within 30 s of the first one (asked at
+// `firstAsked`), on the wrapping millisecond clock.
+inline constexpr std::uint32_t kRestartGraceMilliseconds = 30000;
+inline constexpr std::uint32_t kRestartRetryMilliseconds = 2000;
+bool askAgainAfterRestart(std::uint32_t firstAsked, std::uint32_t now);

@@ -55,10 +55,6 @@ DeliveryOutcome deliverFirmware(FirmwareDelivery& delivery) {
 
 namespace {
 
-// The device gets this long after its settling wait to show its information page again: no
-// request after the first starts later than this, one every 2 s.
-constexpr std::uint32_t kRestartGraceMilliseconds = 30000;
-constexpr std::uint32_t kRestartRetryMilliseconds = 2000;
 // A device that refused the upgrade request is given this long to ask for the image all the same.
 constexpr std::uint32_t kRefusedUpgradeGraceMilliseconds = 5000;
 
@@ -189,8 +185,7 @@ int reportDeviceAfterRestart(UpgradeContext& ctx, std::string_view versionBefore
             return endWith(Failure::notBack);
         if (ctx.deviceInfo.softwareVersion[0] != '\0')
             break;
-        // Asked again only when the next request still starts within the grace period.
-        if (millisecondClock() - firstAsked > kRestartGraceMilliseconds - kRestartRetryMilliseconds)
+        if (!askAgainAfterRestart(firstAsked, millisecondClock()))
             return endWith(Failure::notBack);
         sleepMilliseconds(kRestartRetryMilliseconds);
     }

@@ -18,6 +18,7 @@
 #include "private_loopback.h"
 #endif
 
+#include "app/settling_wait.h"
 #include "app/upgrade_sequence.h"
 #include "loopback_http_server.h"
 #include "platform/platform.h"
@@ -76,6 +77,17 @@ TEST(UpgradePath, FormsTheDeviceFetchRequest) {
     const std::string huge(300, 'x');
     path = formatUpgradePath(0x7f000001, 69, huge.c_str());
     EXPECT_EQ(std::strlen(path.data()), kUpgradePathSize - 1);
+}
+
+// No request after the restart starts more than 30 s after the first, one every 2 s: the 15th, at
+// 28 s, is the last. Across the millisecond clock's wrap too.
+TEST(RestartGrace, LastRequestStartsWithin30Seconds) {
+    EXPECT_TRUE(askAgainAfterRestart(5000, 5000));
+    EXPECT_TRUE(askAgainAfterRestart(5000, 5000 + 28000));
+    EXPECT_FALSE(askAgainAfterRestart(5000, 5000 + 28001));
+    const std::uint32_t beforeWrap = 0xFFFFF000;
+    EXPECT_TRUE(askAgainAfterRestart(beforeWrap, beforeWrap + 28000u));
+    EXPECT_FALSE(askAgainAfterRestart(beforeWrap, beforeWrap + 28001u));
 }
 
 #if !defined(_WIN32)
