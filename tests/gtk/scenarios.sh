@@ -1,12 +1,14 @@
 # SPDX-License-Identifier: MIT
 # The scenarios of the Linux program, one function each (see gtk-scenario.sh). Each plays the
 # user with the keyboard (xdotool) and checks what the windows showed through the window log.
+# The panels' texts flow: their line breaks made for the Windows dialogs' widths are spaces here,
+# their blank lines paragraph breaks, and a banner line keeps a line of its own.
 
-NOTICE_TEXT='WARNING: Forcing a firmware upgrade on your TOV\nwithout prior approval from your service provider or\nnetwork administrator may cause interruption to your\nservice.  If your TOV is managed by a service\nprovider who retains administrative control of the\ndevice, please contact the service provider for\nauthorization before proceeding.  In such cases, the\nmost current, approved for service firmware is\nautomatically provided by your service provider without\nany onus on the end user to upgrade manually.'
-ADDRESS_HELP='To proceed, please provide the IP address\nof your TOV. To find out the IP address\nof your TOV, using a telephone handset,\nenter 9 9 9 9, option 110#, and write down\nthe value. For example, 10.1.0.123\n\nPlease enter IP address of your TOV:'
-CONFIRM_TEXT='The following information was extracted\nfrom your TOV. Please click "Upgrade"\nif you would like to proceed. If you would\nlike to quit click "Cancel".'
-PASSWORD_TEXT='This TOV requires a password in order to be\nupgraded. If you do not have administrator'"'"'s\nprivileges for this unit, please contact your\nService Provider or network administrator,\nbefore proceeding.\n\nYou must provide the TOV administrator'"'"'s\npassword to upgrade. If you are the administrator\nand forgot the password, you may perform a\nfactory reset by entering 9 9 9 9, option 52914#,\nand value 1 from a telephone connected to the\nunit to be upgraded.\n\n* * * * * * * * * * *  Warning  * * * * * * * * * * *\nAll settings will revert to default values\nafter factory reset!  You may not be able to\nreestablish service after completing this upgrade\nwithout first reentering service configuration\ninformation.'
-SUCCESS_TEXT='Your TOV has been successfully\nupgraded to the version shown\nbelow.'
+NOTICE_TEXT='WARNING: Forcing a firmware upgrade on your TOV without prior approval from your service provider or network administrator may cause interruption to your service.  If your TOV is managed by a service provider who retains administrative control of the device, please contact the service provider for authorization before proceeding.  In such cases, the most current, approved for service firmware is automatically provided by your service provider without any onus on the end user to upgrade manually.'
+ADDRESS_HELP='To proceed, please provide the IP address of your TOV. To find out the IP address of your TOV, using a telephone handset, enter 9 9 9 9, option 110#, and write down the value. For example, 10.1.0.123\n\nPlease enter IP address of your TOV:'
+CONFIRM_TEXT='The following information was extracted from your TOV. Please click "Upgrade" if you would like to proceed. If you would like to quit click "Cancel".'
+PASSWORD_TEXT='This TOV requires a password in order to be upgraded. If you do not have administrator'"'"'s privileges for this unit, please contact your Service Provider or network administrator, before proceeding.\n\nYou must provide the TOV administrator'"'"'s password to upgrade. If you are the administrator and forgot the password, you may perform a factory reset by entering 9 9 9 9, option 52914#, and value 1 from a telephone connected to the unit to be upgraded.\n\n* * * * * * * * * * *  Warning  * * * * * * * * * * *\nAll settings will revert to default values after factory reset!  You may not be able to reestablish service after completing this upgrade without first reentering service configuration information.'
+SUCCESS_TEXT='Your TOV has been successfully upgraded to the version shown below.'
 WAITING_NOTE='Please make sure your TOV is not in use. Firmware upload will begin only when the TOV is idle.'
 UPLOAD_NOTE='Please do not unplug the power of your TOV until the Status Light stops blinking'
 
@@ -55,7 +57,7 @@ scenario_address_and_confirm() {
   logged "close: notice 1"
   await address || return
   has address "title: TOV-1000/2000 Firmware Upgrade"
-  has address "label: This program will upgrade your TOV\nfirmware to:"
+  has address "label: This program will upgrade your TOV firmware to:"
   has address "label: Version 2.0.10(e)"
   has address "label: $ADDRESS_HELP"
   has address "label: Your IP Address"
@@ -449,7 +451,7 @@ push button: Continue"
   logged "close: notice 1"
   await address || return
   a11y address "$TITLE" "dialog: $TITLE
-label: This program will upgrade your TOV\nfirmware to:
+label: This program will upgrade your TOV firmware to:
 icon: 
 label: Version 2.0.10(e)
 label: $ADDRESS_HELP -> text: Please enter IP address of your TOV

@@ -32,10 +32,42 @@ GtkGrid* dialogGrid(GtkWidget* dialog) {
     return grid;
 }
 
+namespace {
+
+// A line that opens with a mark rather than a word is laid out, not prose. Bytes from 0x80 on
+// open a non-ASCII character: a letter, as far as this is concerned.
+bool standsAlone(std::string_view line) {
+    const auto first = static_cast<unsigned char>(line.front());
+    return first < 0x80 && !g_ascii_isalnum(static_cast<char>(first));
+}
+
+} // namespace
+
+std::string flowingText(std::string_view utf8) {
+    std::string out;
+    std::string_view previous;
+    bool firstLine = true;
+    for (std::string_view rest = utf8;;) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        if (!firstLine) {
+            const bool paragraph = previous.empty() || line.empty();
+            out += paragraph || standsAlone(previous) || standsAlone(line) ? '\n' : ' ';
+        }
+        out += line;
+        if (end == std::string_view::npos)
+            return out;
+        previous = line;
+        firstLine = false;
+        rest.remove_prefix(end + 1);
+    }
+}
+
 GtkWidget* newTextPanel(const char* ansi) {
-    GtkWidget* label = gtk_label_new(displayText(ansi).c_str());
+    GtkWidget* label = gtk_label_new(flowingText(displayText(ansi)).c_str());
     gtk_label_set_xalign(GTK_LABEL(label), 0);
-    gtk_label_set_line_wrap(GTK_LABEL(label), FALSE);
+    gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(label), kPanelWidthChars);
     gtk_widget_set_name(label, "text-panel");
     return label;
 }

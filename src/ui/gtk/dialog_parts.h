@@ -13,7 +13,15 @@
 GtkWidget* newDialogWindow(const char* title);
 GtkGrid* dialogGrid(GtkWidget* dialog);
 
-// A text panel: the text as it stands, breaking only at its own line breaks.
+// A text made for fixed-width dialogs, for a label that wraps by itself: each single line break
+// becomes one space, a blank line stays a paragraph break, and a line that opens with neither a
+// letter nor a digit (a banner such as "* * * Warning * * *", a list item) keeps a line of its
+// own. Every other character stays as it is (the double spaces after full stops too).
+std::string flowingText(std::string_view utf8);
+
+// How wide a text panel grows before it wraps, in characters.
+inline constexpr int kPanelWidthChars = 56;
+// A text panel: the text flowing (flowingText), wrapped within kPanelWidthChars.
 GtkWidget* newTextPanel(const char* ansi);
 // A label, aligned left (0), centred (0.5) or right (1); wrapped within `widthChars` when > 0.
 GtkWidget* newLabel(const char* ansi, float xalign, int widthChars = 0);
