@@ -93,16 +93,27 @@ scenario_address_and_confirm() {
   await confirm || return
   has confirm "title: Confirm Upgrade to Ver. 2.0.10(e)"
   has confirm "label: $CONFIRM_TEXT"
-  has confirm "label: Serial Number"
-  has confirm "label: MAC Address"
-  has confirm "label: Software Version"
-  has confirm "label: Hardware Version"
-  has confirm "label: Product Name"
-  has confirm "entry read-only serial-number: FM2000A123456"
-  has confirm "entry read-only mac-address: 00:0E:08:12:34:56"
-  has confirm "entry read-only software-version: 2.0.9(a)"
-  has confirm "entry read-only hardware-version: 1.2"
-  has confirm "entry read-only product-name: TOV-2000"
+  # The values as selectable labels, in the terminal program's order (the grid logs its
+  # children last first).
+  local rows='^(value |label: (Product Name|MAC Address|Software Version|Hardware Version|'
+  rows+='Serial Number)$)'
+  if diff <(block confirm | grep -E "$rows") - >"$OUT/confirm-rows.diff" <<'ROWS'
+value serial-number: FM2000A123456
+label: Serial Number
+value hardware-version: 1.2
+label: Hardware Version
+value software-version: 2.0.9(a)
+label: Software Version
+value mac-address: 00:0E:08:12:34:56
+label: MAC Address
+value product-name: TOV-2000
+label: Product Name
+ROWS
+  then
+    pass "confirm: the five values with their captions, Product Name first, Serial Number last"
+  else
+    fail "confirm: values or their order differ: $OUT/confirm-rows.diff"
+  fi
   has confirm "focus: button Upgrade"
   has confirm "default: button Upgrade"
   centred confirm
@@ -286,7 +297,7 @@ full_upgrade() {
   await success 90 || return
   has success "title: TOV@127.0.0.2 Upgrade Successful!"
   has success "label: $SUCCESS_TEXT"
-  has success "entry read-only software-version: 2.0.10(e)"
+  has success "value software-version: 2.0.10(e)"
   has success "button: OK"
   has success "focus: button OK"
   centred success
@@ -486,16 +497,16 @@ push button: OK"
   await confirm || return
   a11y confirm "Confirm Upgrade to Ver. 2.0.10(e)" "dialog: Confirm Upgrade to Ver. 2.0.10(e)
 label: $CONFIRM_TEXT
-label: Serial Number -> text: Serial Number
-text: Serial Number
-label: MAC Address -> text: MAC Address
-text: MAC Address
-label: Software Version -> text: Software Version
-text: Software Version
-label: Hardware Version -> text: Hardware Version
-text: Hardware Version
-label: Product Name -> text: Product Name
-text: Product Name
+label: Product Name -> label: TOV-2000
+label: TOV-2000
+label: MAC Address -> label: 00:0E:08:12:34:56
+label: 00:0E:08:12:34:56
+label: Software Version -> label: 2.0.9(a)
+label: 2.0.9(a)
+label: Hardware Version -> label: 1.2
+label: 1.2
+label: Serial Number -> label: FM2000A123456
+label: FM2000A123456
 push button: Cancel
 push button: Upgrade"
   keys Return
@@ -503,7 +514,7 @@ push button: Upgrade"
   a11y success "TOV@127.0.0.2 Upgrade Successful!" "dialog: TOV@127.0.0.2 Upgrade Successful!
 label: $SUCCESS_TEXT
 label: tov.example
-text: Software Version
+label: 2.0.10(e)
 push button: OK"
   keys Return
   program_ends 10

@@ -84,13 +84,12 @@ GtkWidget* newLabel(const char* ansi, float xalign, int widthChars) {
     return label;
 }
 
-GtkWidget* newValueBox(const char* name, const char* ansi) {
-    GtkWidget* entry = gtk_entry_new();
-    gtk_widget_set_name(entry, name);
-    gtk_entry_set_text(GTK_ENTRY(entry), displayText(ansi).c_str());
-    gtk_editable_set_editable(GTK_EDITABLE(entry), FALSE);
-    gtk_entry_set_width_chars(GTK_ENTRY(entry), 18);
-    return entry;
+GtkWidget* newValueLabel(const char* name, const char* ansi) {
+    GtkWidget* label = gtk_label_new(displayText(ansi).c_str());
+    gtk_widget_set_name(label, name);
+    gtk_label_set_selectable(GTK_LABEL(label), TRUE);
+    gtk_label_set_xalign(GTK_LABEL(label), 0);
+    return label;
 }
 
 GtkWidget* newEntryField(const char* name, const char* ansi, bool masked) {
@@ -121,7 +120,9 @@ GtkWidget* newCaption(const char* ansi, std::string_view at, GtkWidget* control,
     GtkWidget* label = gtk_label_new_with_mnemonic(withMnemonic(text, at).c_str());
     gtk_label_set_xalign(GTK_LABEL(label), xalign);
     gtk_label_set_mnemonic_widget(GTK_LABEL(label), control);
-    setAccessibleName(control, gtk_label_get_text(GTK_LABEL(label)));
+    // A label is read by its own text; the caption reaches the reader as its label relation.
+    if (!GTK_IS_LABEL(control))
+        setAccessibleName(control, gtk_label_get_text(GTK_LABEL(label)));
     return label;
 }
 

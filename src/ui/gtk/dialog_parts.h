@@ -25,8 +25,9 @@ inline constexpr int kPanelWidthChars = 56;
 GtkWidget* newTextPanel(const char* ansi);
 // A label, aligned left (0), centred (0.5) or right (1); wrapped within `widthChars` when > 0.
 GtkWidget* newLabel(const char* ansi, float xalign, int widthChars = 0);
-// A value box: one read-only value with a frame.
-GtkWidget* newValueBox(const char* name, const char* ansi);
+// A read-only value: a label the user can select and copy, named `name` (the window log and the
+// accessibility test find it by that name). It takes the focus, so a caption can lead to it.
+GtkWidget* newValueLabel(const char* name, const char* ansi);
 // An entry field; masked for a password.
 GtkWidget* newEntryField(const char* name, const char* ansi, bool masked);
 
@@ -35,7 +36,8 @@ GtkWidget* newEntryField(const char* name, const char* ansi, bool masked);
 std::string withMnemonic(std::string_view text, std::string_view at);
 
 // A caption for `control`: its mnemonic (`at`, see withMnemonic) moves the focus there, and a
-// screen reader names the control by it. Aligned as newLabel.
+// screen reader names the control by it (a value label keeps its value as its name, the caption
+// standing beside it as its label). Aligned as newLabel.
 GtkWidget* newCaption(const char* ansi, std::string_view at, GtkWidget* control, float xalign);
 // Names a control for a screen reader, where no caption stands beside it.
 void setAccessibleName(GtkWidget* widget, const char* utf8);

@@ -61,7 +61,13 @@ void logWidget(GtkWidget* widget) {
         return;
     }
     if (GTK_IS_LABEL(widget)) {
-        logUiLine(std::string("label: ") + gtk_label_get_text(GTK_LABEL(widget)));
+        // A read-only value is a selectable label of a name of its own (not its type's, as
+        // GTK's message boxes leave theirs), logged by that name as an entry is.
+        const char* text = gtk_label_get_text(GTK_LABEL(widget));
+        if (gtk_label_get_selectable(GTK_LABEL(widget)) && name != G_OBJECT_TYPE_NAME(widget))
+            logUiLine("value " + name + ": " + text);
+        else
+            logUiLine(std::string("label: ") + text);
         return;
     }
     if (GTK_IS_ENTRY(widget)) {
