@@ -181,7 +181,7 @@ scenario_cancel_connecting() {
   sleep 1 # the bar moves meanwhile
   shot connecting
   keys Return
-  logged "destroy: connecting"
+  logged "done: connecting"
   await error || return
   has_error "Upgrade Failed: User Abort"
   keys Return
@@ -222,7 +222,7 @@ scenario_cancel_waiting() {
   sleep 1
   shot waiting
   "$X_CLOSE" "$WIN"
-  logged "destroy: waiting"
+  logged "done: waiting"
   await error || return
   has_error "Upgrade Failed: User Abort"
   keys Return
@@ -318,6 +318,23 @@ full_upgrade() {
   else
     fail "no byte count in the upload window's title"
   fi
+  # One progress window lived through the stage: made once, the same X window for every request
+  # (the information page, the password's retry, the upgrade request, the requests after the
+  # restart), the wait and the upload.
+  local made windows connecting last_upload last_connecting
+  made=$(grep -cx "create: progress window" "$UI_LOG")
+  windows=$(awk '/^show: (connecting|waiting|uploading)$/ {p = 1} p && /^window: / {print; p = 0}' \
+    "$UI_LOG" | sort -u | wc -l)
+  connecting=$(shows connecting)
+  last_upload=$(grep -nx "show: uploading" "$UI_LOG" | tail -n 1 | cut -d: -f1)
+  last_connecting=$(grep -nx "show: connecting" "$UI_LOG" | tail -n 1 | cut -d: -f1)
+  if [ "$made" = 1 ] && [ "$windows" = 1 ] && [ "$connecting" -ge 4 ] &&
+    [ "${last_connecting:-0}" -gt "${last_upload:-0}" ]; then
+    pass "one progress window for $connecting requests, the wait and the upload"
+  else
+    fail "progress windows: $made made, $windows X windows, $connecting requests" \
+      "(the last at line ${last_connecting:-none}, the upload at ${last_upload:-none})"
+  fi
 }
 
 scenario_full_upgrade() {
@@ -351,7 +368,7 @@ scenario_cancel_settling() {
   await uploading 60 || return
   logged "title: uploading: Updating Firmware to TOV@127.0.0.2" 60 || return
   keys Return
-  logged "destroy: uploading"
+  logged "done: uploading"
   await error || return
   has_error "Upgrade Failed: User Abort"
   keys Return

@@ -173,17 +173,26 @@ GdkPixbuf* programIcon(int size) {
 }
 
 void centreWindow(GtkWidget* window) {
+    int width = 0;
+    int height = 0;
+    gtk_window_get_size(GTK_WINDOW(window), &width, &height);
+    centreWindowAtSize(window, width, height);
+}
+
+GdkRectangle centreWindowAtSize(GtkWidget* window, int width, int height) {
+    GdkRectangle place{0, 0, width, height};
+    gtk_window_get_position(GTK_WINDOW(window), &place.x, &place.y);
     GdkDisplay* display = gtk_widget_get_display(window);
     GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
     if (monitor == nullptr)
         monitor = gdk_display_get_monitor(display, 0);
     if (monitor == nullptr)
-        return; // nowhere to measure: the window stays where it is
+        return place; // nowhere to measure: the window stays where it is
     GdkRectangle screen;
     gdk_monitor_get_geometry(monitor, &screen);
-    int width = 0;
-    int height = 0;
-    gtk_window_get_size(GTK_WINDOW(window), &width, &height);
     const WindowOrigin origin = centredOrigin(screen.width, screen.height, 0, 0, width, height);
-    gtk_window_move(GTK_WINDOW(window), screen.x + origin.x, screen.y + origin.y);
+    place.x = screen.x + origin.x;
+    place.y = screen.y + origin.y;
+    gtk_window_move(GTK_WINDOW(window), place.x, place.y);
+    return place;
 }

@@ -64,3 +64,6 @@ GdkPixbuf* programIcon(int size);
 
 // Moves a shown window to the middle of the primary screen, keeping its size.
 void centreWindow(GtkWidget* window);
+// Moves a window to the middle of the primary screen for the size given (one it is about to
+// take); returns where it now stands.
+GdkRectangle centreWindowAtSize(GtkWidget* window, int width, int height);
