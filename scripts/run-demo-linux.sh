@@ -42,7 +42,7 @@ else
   else
     echo "The upgrade did not go as expected:"
   fi
-  grep -E '^(show|title|close|entry read-only software-version)' "$out/ui.log" | grep -v 'Bytes$'
+  grep -E '^(show|title|close|value software-version)' "$out/ui.log" | grep -v 'Bytes$'
   grep -c '^PASS' "$out/result.log" | sed 's/$/ checks passed/'
   ! grep '^FAIL' "$out/result.log"
 fi

@@ -1,12 +1,14 @@
 # SPDX-License-Identifier: MIT
 # The scenarios of the Linux program, one function each (see gtk-scenario.sh). Each plays the
 # user with the keyboard (xdotool) and checks what the windows showed through the window log.
+# The panels' texts flow: their line breaks made for the Windows dialogs' widths are spaces here,
+# their blank lines paragraph breaks, and a banner line keeps a line of its own.
 
-NOTICE_TEXT='WARNING: Forcing a firmware upgrade on your TOV\nwithout prior approval from your service provider or\nnetwork administrator may cause interruption to your\nservice.  If your TOV is managed by a service\nprovider who retains administrative control of the\ndevice, please contact the service provider for\nauthorization before proceeding.  In such cases, the\nmost current, approved for service firmware is\nautomatically provided by your service provider without\nany onus on the end user to upgrade manually.'
-ADDRESS_HELP='To proceed, please provide the IP address\nof your TOV. To find out the IP address\nof your TOV, using a telephone handset,\nenter 9 9 9 9, option 110#, and write down\nthe value. For example, 10.1.0.123\n\nPlease enter IP address of your TOV:'
-CONFIRM_TEXT='The following information was extracted\nfrom your TOV. Please click "Upgrade"\nif you would like to proceed. If you would\nlike to quit click "Cancel".'
-PASSWORD_TEXT='This TOV requires a password in order to be\nupgraded. If you do not have administrator'"'"'s\nprivileges for this unit, please contact your\nService Provider or network administrator,\nbefore proceeding.\n\nYou must provide the TOV administrator'"'"'s\npassword to upgrade. If you are the administrator\nand forgot the password, you may perform a\nfactory reset by entering 9 9 9 9, option 52914#,\nand value 1 from a telephone connected to the\nunit to be upgraded.\n\n* * * * * * * * * * *  Warning  * * * * * * * * * * *\nAll settings will revert to default values\nafter factory reset!  You may not be able to\nreestablish service after completing this upgrade\nwithout first reentering service configuration\ninformation.'
-SUCCESS_TEXT='Your TOV has been successfully\nupgraded to the version shown\nbelow.'
+NOTICE_TEXT='WARNING: Forcing a firmware upgrade on your TOV without prior approval from your service provider or network administrator may cause interruption to your service.  If your TOV is managed by a service provider who retains administrative control of the device, please contact the service provider for authorization before proceeding.  In such cases, the most current, approved for service firmware is automatically provided by your service provider without any onus on the end user to upgrade manually.'
+ADDRESS_HELP='To proceed, please provide the IP address of your TOV. To find out the IP address of your TOV, using a telephone handset, enter 9 9 9 9, option 110#, and write down the value. For example, 10.1.0.123\n\nPlease enter IP address of your TOV:'
+CONFIRM_TEXT='The following information was extracted from your TOV. Please click "Upgrade" if you would like to proceed. If you would like to quit click "Cancel".'
+PASSWORD_TEXT='This TOV requires a password in order to be upgraded. If you do not have administrator'"'"'s privileges for this unit, please contact your Service Provider or network administrator, before proceeding.\n\nYou must provide the TOV administrator'"'"'s password to upgrade. If you are the administrator and forgot the password, you may perform a factory reset by entering 9 9 9 9, option 52914#, and value 1 from a telephone connected to the unit to be upgraded.\n\n* * * * * * * * * * *  Warning  * * * * * * * * * * *\nAll settings will revert to default values after factory reset!  You may not be able to reestablish service after completing this upgrade without first reentering service configuration information.'
+SUCCESS_TEXT='Your TOV has been successfully upgraded to the version shown below.'
 WAITING_NOTE='Please make sure your TOV is not in use. Firmware upload will begin only when the TOV is idle.'
 UPLOAD_NOTE='Please do not unplug the power of your TOV until the Status Light stops blinking'
 
@@ -55,7 +57,7 @@ scenario_address_and_confirm() {
   logged "close: notice 1"
   await address || return
   has address "title: TOV-1000/2000 Firmware Upgrade"
-  has address "label: This program will upgrade your TOV\nfirmware to:"
+  has address "label: This program will upgrade your TOV firmware to:"
   has address "label: Version 2.0.10(e)"
   has address "label: $ADDRESS_HELP"
   has address "label: Your IP Address"
@@ -91,16 +93,27 @@ scenario_address_and_confirm() {
   await confirm || return
   has confirm "title: Confirm Upgrade to Ver. 2.0.10(e)"
   has confirm "label: $CONFIRM_TEXT"
-  has confirm "label: Serial Number"
-  has confirm "label: MAC Address"
-  has confirm "label: Software Version"
-  has confirm "label: Hardware Version"
-  has confirm "label: Product Name"
-  has confirm "entry read-only serial-number: FM2000A123456"
-  has confirm "entry read-only mac-address: 00:0E:08:12:34:56"
-  has confirm "entry read-only software-version: 2.0.9(a)"
-  has confirm "entry read-only hardware-version: 1.2"
-  has confirm "entry read-only product-name: TOV-2000"
+  # The values as selectable labels, in the terminal program's order (the grid logs its
+  # children last first).
+  local rows='^(value |label: (Product Name|MAC Address|Software Version|Hardware Version|'
+  rows+='Serial Number)$)'
+  if diff <(block confirm | grep -E "$rows") - >"$OUT/confirm-rows.diff" <<'ROWS'
+value serial-number: FM2000A123456
+label: Serial Number
+value hardware-version: 1.2
+label: Hardware Version
+value software-version: 2.0.9(a)
+label: Software Version
+value mac-address: 00:0E:08:12:34:56
+label: MAC Address
+value product-name: TOV-2000
+label: Product Name
+ROWS
+  then
+    pass "confirm: the five values with their captions, Product Name first, Serial Number last"
+  else
+    fail "confirm: values or their order differ: $OUT/confirm-rows.diff"
+  fi
   has confirm "focus: button Upgrade"
   has confirm "default: button Upgrade"
   centred confirm
@@ -168,7 +181,7 @@ scenario_cancel_connecting() {
   sleep 1 # the bar moves meanwhile
   shot connecting
   keys Return
-  logged "destroy: connecting"
+  logged "done: connecting"
   await error || return
   has_error "Upgrade Failed: User Abort"
   keys Return
@@ -209,7 +222,7 @@ scenario_cancel_waiting() {
   sleep 1
   shot waiting
   "$X_CLOSE" "$WIN"
-  logged "destroy: waiting"
+  logged "done: waiting"
   await error || return
   has_error "Upgrade Failed: User Abort"
   keys Return
@@ -284,7 +297,7 @@ full_upgrade() {
   await success 90 || return
   has success "title: TOV@127.0.0.2 Upgrade Successful!"
   has success "label: $SUCCESS_TEXT"
-  has success "entry read-only software-version: 2.0.10(e)"
+  has success "value software-version: 2.0.10(e)"
   has success "button: OK"
   has success "focus: button OK"
   centred success
@@ -304,6 +317,23 @@ full_upgrade() {
     pass "upload window counted the bytes in its title"
   else
     fail "no byte count in the upload window's title"
+  fi
+  # One progress window lived through the stage: made once, the same X window for every request
+  # (the information page, the password's retry, the upgrade request, the requests after the
+  # restart), the wait and the upload.
+  local made windows connecting last_upload last_connecting
+  made=$(grep -cx "create: progress window" "$UI_LOG")
+  windows=$(awk '/^show: (connecting|waiting|uploading)$/ {p = 1} p && /^window: / {print; p = 0}' \
+    "$UI_LOG" | sort -u | wc -l)
+  connecting=$(shows connecting)
+  last_upload=$(grep -nx "show: uploading" "$UI_LOG" | tail -n 1 | cut -d: -f1)
+  last_connecting=$(grep -nx "show: connecting" "$UI_LOG" | tail -n 1 | cut -d: -f1)
+  if [ "$made" = 1 ] && [ "$windows" = 1 ] && [ "$connecting" -ge 4 ] &&
+    [ "${last_connecting:-0}" -gt "${last_upload:-0}" ]; then
+    pass "one progress window for $connecting requests, the wait and the upload"
+  else
+    fail "progress windows: $made made, $windows X windows, $connecting requests" \
+      "(the last at line ${last_connecting:-none}, the upload at ${last_upload:-none})"
   fi
 }
 
@@ -338,7 +368,7 @@ scenario_cancel_settling() {
   await uploading 60 || return
   logged "title: uploading: Updating Firmware to TOV@127.0.0.2" 60 || return
   keys Return
-  logged "destroy: uploading"
+  logged "done: uploading"
   await error || return
   has_error "Upgrade Failed: User Abort"
   keys Return
@@ -449,7 +479,7 @@ push button: Continue"
   logged "close: notice 1"
   await address || return
   a11y address "$TITLE" "dialog: $TITLE
-label: This program will upgrade your TOV\nfirmware to:
+label: This program will upgrade your TOV firmware to:
 icon: 
 label: Version 2.0.10(e)
 label: $ADDRESS_HELP -> text: Please enter IP address of your TOV
@@ -484,16 +514,16 @@ push button: OK"
   await confirm || return
   a11y confirm "Confirm Upgrade to Ver. 2.0.10(e)" "dialog: Confirm Upgrade to Ver. 2.0.10(e)
 label: $CONFIRM_TEXT
-label: Serial Number -> text: Serial Number
-text: Serial Number
-label: MAC Address -> text: MAC Address
-text: MAC Address
-label: Software Version -> text: Software Version
-text: Software Version
-label: Hardware Version -> text: Hardware Version
-text: Hardware Version
-label: Product Name -> text: Product Name
-text: Product Name
+label: Product Name -> label: TOV-2000
+label: TOV-2000
+label: MAC Address -> label: 00:0E:08:12:34:56
+label: 00:0E:08:12:34:56
+label: Software Version -> label: 2.0.9(a)
+label: 2.0.9(a)
+label: Hardware Version -> label: 1.2
+label: 1.2
+label: Serial Number -> label: FM2000A123456
+label: FM2000A123456
 push button: Cancel
 push button: Upgrade"
   keys Return
@@ -501,7 +531,7 @@ push button: Upgrade"
   a11y success "TOV@127.0.0.2 Upgrade Successful!" "dialog: TOV@127.0.0.2 Upgrade Successful!
 label: $SUCCESS_TEXT
 label: tov.example
-text: Software Version
+label: 2.0.10(e)
 push button: OK"
   keys Return
   program_ends 10

@@ -57,7 +57,7 @@ GtkWidget* newLocalAddressList(std::span<const std::uint32_t> addresses, std::si
 // The help above the entry ends asking for the address: that request is the entry's caption,
 // its mnemonic on "IP address".
 GtkWidget* newHelpPanel(GtkWidget* entry) {
-    const std::string text = displayText(kAddressHelpText);
+    const std::string text = flowingText(displayText(kAddressHelpText));
     const std::size_t request = text.rfind('\n');
     const std::string_view ask =
         std::string_view(text).substr(request == std::string::npos ? 0 : request + 1);

@@ -21,16 +21,17 @@ GtkWidget* buildConfirm(const DeviceValues& device, const char* imageVersion) {
         const char* name;
         const char* value;
     };
+    // In the order the terminal program lists them.
     const std::array<Row, 5> rows = {{
-        {kSerialNumberCaption, "S", "serial-number", device.serialNumber},
+        {kProductNameCaption, "P", "product-name", device.productName},
         {kMacAddressCaption, "M", "mac-address", device.macAddress},
         {kSoftwareVersionCaption, "o", "software-version", device.softwareVersion},
         {kHardwareVersionCaption, "H", "hardware-version", device.hardwareVersion},
-        {kProductNameCaption, "P", "product-name", device.productName},
+        {kSerialNumberCaption, "S", "serial-number", device.serialNumber},
     }};
     int top = 1;
     for (const Row& row : rows) {
-        GtkWidget* value = newValueBox(row.name, row.value);
+        GtkWidget* value = newValueLabel(row.name, row.value);
         gtk_grid_attach(grid, newCaption(row.label, row.mnemonic, value, 1.0f), 0, top, 1, 1);
         gtk_grid_attach(grid, value, 1, top, 1, 1);
         ++top;

@@ -32,10 +32,42 @@ GtkGrid* dialogGrid(GtkWidget* dialog) {
     return grid;
 }
 
+namespace {
+
+// A line that opens with a mark rather than a word is laid out, not prose. Bytes from 0x80 on
+// open a non-ASCII character: a letter, as far as this is concerned.
+bool standsAlone(std::string_view line) {
+    const auto first = static_cast<unsigned char>(line.front());
+    return first < 0x80 && !g_ascii_isalnum(static_cast<char>(first));
+}
+
+} // namespace
+
+std::string flowingText(std::string_view utf8) {
+    std::string out;
+    std::string_view previous;
+    bool firstLine = true;
+    for (std::string_view rest = utf8;;) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        if (!firstLine) {
+            const bool paragraph = previous.empty() || line.empty();
+            out += paragraph || standsAlone(previous) || standsAlone(line) ? '\n' : ' ';
+        }
+        out += line;
+        if (end == std::string_view::npos)
+            return out;
+        previous = line;
+        firstLine = false;
+        rest.remove_prefix(end + 1);
+    }
+}
+
 GtkWidget* newTextPanel(const char* ansi) {
-    GtkWidget* label = gtk_label_new(displayText(ansi).c_str());
+    GtkWidget* label = gtk_label_new(flowingText(displayText(ansi)).c_str());
     gtk_label_set_xalign(GTK_LABEL(label), 0);
-    gtk_label_set_line_wrap(GTK_LABEL(label), FALSE);
+    gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(label), kPanelWidthChars);
     gtk_widget_set_name(label, "text-panel");
     return label;
 }
@@ -52,13 +84,12 @@ GtkWidget* newLabel(const char* ansi, float xalign, int widthChars) {
     return label;
 }
 
-GtkWidget* newValueBox(const char* name, const char* ansi) {
-    GtkWidget* entry = gtk_entry_new();
-    gtk_widget_set_name(entry, name);
-    gtk_entry_set_text(GTK_ENTRY(entry), displayText(ansi).c_str());
-    gtk_editable_set_editable(GTK_EDITABLE(entry), FALSE);
-    gtk_entry_set_width_chars(GTK_ENTRY(entry), 18);
-    return entry;
+GtkWidget* newValueLabel(const char* name, const char* ansi) {
+    GtkWidget* label = gtk_label_new(displayText(ansi).c_str());
+    gtk_widget_set_name(label, name);
+    gtk_label_set_selectable(GTK_LABEL(label), TRUE);
+    gtk_label_set_xalign(GTK_LABEL(label), 0);
+    return label;
 }
 
 GtkWidget* newEntryField(const char* name, const char* ansi, bool masked) {
@@ -89,7 +120,9 @@ GtkWidget* newCaption(const char* ansi, std::string_view at, GtkWidget* control,
     GtkWidget* label = gtk_label_new_with_mnemonic(withMnemonic(text, at).c_str());
     gtk_label_set_xalign(GTK_LABEL(label), xalign);
     gtk_label_set_mnemonic_widget(GTK_LABEL(label), control);
-    setAccessibleName(control, gtk_label_get_text(GTK_LABEL(label)));
+    // A label is read by its own text; the caption reaches the reader as its label relation.
+    if (!GTK_IS_LABEL(control))
+        setAccessibleName(control, gtk_label_get_text(GTK_LABEL(label)));
     return label;
 }
 
@@ -140,17 +173,26 @@ GdkPixbuf* programIcon(int size) {
 }
 
 void centreWindow(GtkWidget* window) {
+    int width = 0;
+    int height = 0;
+    gtk_window_get_size(GTK_WINDOW(window), &width, &height);
+    centreWindowAtSize(window, width, height);
+}
+
+GdkRectangle centreWindowAtSize(GtkWidget* window, int width, int height) {
+    GdkRectangle place{0, 0, width, height};
+    gtk_window_get_position(GTK_WINDOW(window), &place.x, &place.y);
     GdkDisplay* display = gtk_widget_get_display(window);
     GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
     if (monitor == nullptr)
         monitor = gdk_display_get_monitor(display, 0);
     if (monitor == nullptr)
-        return; // nowhere to measure: the window stays where it is
+        return place; // nowhere to measure: the window stays where it is
     GdkRectangle screen;
     gdk_monitor_get_geometry(monitor, &screen);
-    int width = 0;
-    int height = 0;
-    gtk_window_get_size(GTK_WINDOW(window), &width, &height);
     const WindowOrigin origin = centredOrigin(screen.width, screen.height, 0, 0, width, height);
-    gtk_window_move(GTK_WINDOW(window), screen.x + origin.x, screen.y + origin.y);
+    place.x = screen.x + origin.x;
+    place.y = screen.y + origin.y;
+    gtk_window_move(GTK_WINDOW(window), place.x, place.y);
+    return place;
 }

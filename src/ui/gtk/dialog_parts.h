@@ -13,12 +13,21 @@
 GtkWidget* newDialogWindow(const char* title);
 GtkGrid* dialogGrid(GtkWidget* dialog);
 
-// A text panel: the text as it stands, breaking only at its own line breaks.
+// A text made for fixed-width dialogs, for a label that wraps by itself: each single line break
+// becomes one space, a blank line stays a paragraph break, and a line that opens with neither a
+// letter nor a digit (a banner such as "* * * Warning * * *", a list item) keeps a line of its
+// own. Every other character stays as it is (the double spaces after full stops too).
+std::string flowingText(std::string_view utf8);
+
+// How wide a text panel grows before it wraps, in characters.
+inline constexpr int kPanelWidthChars = 56;
+// A text panel: the text flowing (flowingText), wrapped within kPanelWidthChars.
 GtkWidget* newTextPanel(const char* ansi);
 // A label, aligned left (0), centred (0.5) or right (1); wrapped within `widthChars` when > 0.
 GtkWidget* newLabel(const char* ansi, float xalign, int widthChars = 0);
-// A value box: one read-only value with a frame.
-GtkWidget* newValueBox(const char* name, const char* ansi);
+// A read-only value: a label the user can select and copy, named `name` (the window log and the
+// accessibility test find it by that name). It takes the focus, so a caption can lead to it.
+GtkWidget* newValueLabel(const char* name, const char* ansi);
 // An entry field; masked for a password.
 GtkWidget* newEntryField(const char* name, const char* ansi, bool masked);
 
@@ -27,7 +36,8 @@ GtkWidget* newEntryField(const char* name, const char* ansi, bool masked);
 std::string withMnemonic(std::string_view text, std::string_view at);
 
 // A caption for `control`: its mnemonic (`at`, see withMnemonic) moves the focus there, and a
-// screen reader names the control by it. Aligned as newLabel.
+// screen reader names the control by it (a value label keeps its value as its name, the caption
+// standing beside it as its label). Aligned as newLabel.
 GtkWidget* newCaption(const char* ansi, std::string_view at, GtkWidget* control, float xalign);
 // Names a control for a screen reader, where no caption stands beside it.
 void setAccessibleName(GtkWidget* widget, const char* utf8);
@@ -54,3 +64,6 @@ GdkPixbuf* programIcon(int size);
 
 // Moves a shown window to the middle of the primary screen, keeping its size.
 void centreWindow(GtkWidget* window);
+// Moves a window to the middle of the primary screen for the size given (one it is about to
+// take); returns where it now stands.
+GdkRectangle centreWindowAtSize(GtkWidget* window, int width, int height);

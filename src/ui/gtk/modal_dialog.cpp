@@ -6,6 +6,7 @@
 
 #include "dialog_parts.h"
 #include "gui_thread.h"
+#include "progress_windows.h"
 #include "ui_log.h"
 
 namespace {
@@ -26,6 +27,7 @@ void onResponse(GtkDialog* dialog, int response, gpointer data) {
     logUiLine("close: " + open->kind + " " + std::to_string(result));
     g_signal_handlers_disconnect_by_data(dialog, data);
     gtk_widget_destroy(GTK_WIDGET(dialog));
+    progressWindowAfterDialog();
     open->answer->give(result);
     delete open;
 }
@@ -36,6 +38,7 @@ int runModalDialog(const char* kind, const std::function<GtkWidget*()>& build,
                    const std::function<int(GtkWidget* dialog, int response)>& respond) {
     GuiAnswer answer;
     postToGuiThread([kind, &build, &respond, &answer] {
+        progressWindowMakeWayForDialog();
         GtkWidget* dialog = build();
         auto* open = new OpenDialog{kind, &respond, &answer};
         g_signal_connect(dialog, "response", G_CALLBACK(onResponse), open);

@@ -1,11 +1,19 @@
 // SPDX-License-Identifier: MIT
 // The modeless windows: "Connecting with TOV@...", waiting for the device's request, uploading.
-// Their owner thread updates them without waiting for the GUI thread (the updates are merged
-// and drawn soon after); a Cancel is only marked here, for the owner to see.
+// They all appear in ONE top-level window, made once and kept for the whole run: each progress
+// window the core opens retitles it and puts its own contents in; when it is destroyed the window
+// goes back to the one opened before it that is still open (the TFTP thread's waiting window
+// under the upgrade request's connecting window), or, when none is, stays up idle until the next
+// progress window or a modal dialog, which hides it. The core's owner threads update their windows
+// without waiting for the GUI thread (the updates are merged and drawn soon after); a Cancel is
+// only marked, for the owner of the contents shown, to see.
+#include "progress_windows.h"
+
 #include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "dialog_parts.h"
 #include "gui_thread.h"
@@ -20,10 +28,11 @@ struct ProgressWindowState {
     std::string deviceAddressText; // for the upload window's captions
     bool settlingShown = false;    // owner thread only
     std::atomic<bool> cancelled{false};
-    GtkWidget* window = nullptr; // GUI thread only
-    GtkWidget* bar = nullptr;
+    std::atomic<bool> cancelSeen{false}; // the owner has been told of the Cancel
+    bool everShown = false;              // GUI thread only
+    bool cancelCarried = false;          // GUI thread: cancelled by a press while idle
 
-    // Set by the owner thread, drawn by the GUI thread.
+    // Set by the owner thread, drawn by the GUI thread while its contents are the ones shown.
     std::mutex mutex;
     std::string title;
     bool titleChanged = false;
@@ -35,38 +44,68 @@ struct ProgressWindowState {
 
 namespace {
 
-void markCancelled(GtkButton*, gpointer state) {
-    static_cast<ProgressWindowState*>(state)->cancelled = true;
+// The one window and whose contents it shows. GUI thread only.
+struct ProgressHost {
+    GtkWidget* window = nullptr;
+    GtkWidget* contents = nullptr;
+    GtkWidget* bar = nullptr;
+    GtkWidget* cancel = nullptr;
+    std::vector<ProgressWindowState*> open; // in the order opened: the last one is shown
+    int dialogsUp = 0;
+    // A Cancel pressed while the window stood idle, between two requests of one stage (say the
+    // restart's, 2 s apart): the user meant the stage, so it cancels the next progress window as
+    // soon as it opens, and, should that one end before its owner looked (a request answered
+    // within moments), the one after. A modal dialog drops it: the dialog asks the user anew.
+    bool cancelWhileIdle = false;
+};
+ProgressHost host;
+
+ProgressWindowState* shownState() {
+    return host.open.empty() ? nullptr : host.open.back();
+}
+
+// The Cancel button and the close box.
+void cancelShown() {
+    if (ProgressWindowState* state = shownState()) {
+        state->cancelled = true;
+        return;
+    }
+    host.cancelWhileIdle = true;
+    gtk_widget_set_sensitive(host.cancel, FALSE); // taken: nothing more to press
+    logUiLine("cancel: idle");
+}
+
+void cancelClicked(GtkButton*, gpointer) {
+    cancelShown();
 }
 
 // The close box cancels as the button does; the window stays until the owner acts on it.
-gboolean closeCancels(GtkWidget*, GdkEvent*, gpointer state) {
-    static_cast<ProgressWindowState*>(state)->cancelled = true;
+gboolean closeCancels(GtkWidget*, GdkEvent*, gpointer) {
+    cancelShown();
     return TRUE;
+}
+
+// The state's title and bar into the window. Called with the state's mutex held.
+void drawState(ProgressWindowState* state) {
+    gtk_window_set_title(GTK_WINDOW(host.window), displayText(state->title).c_str());
+    if (state->titleChanged)
+        logUiLine(std::string("title: ") + progressKindName(state->kind) + ": " + state->title);
+    state->titleChanged = false;
+    // As the Windows bar: the position is held within the range.
+    const int span = state->high - state->low;
+    const int position = std::clamp(state->position, std::min(state->low, state->high),
+                                    std::max(state->low, state->high));
+    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(host.bar),
+                                  span > 0 ? static_cast<double>(position - state->low) / span
+                                           : 0.0);
 }
 
 gboolean drawUpdate(gpointer data) {
     auto* state = static_cast<ProgressWindowState*>(data);
-    std::string title;
-    bool titleChanged;
-    double fraction;
-    {
-        std::lock_guard lock(state->mutex);
-        state->updateSource = 0;
-        title = state->title;
-        titleChanged = state->titleChanged;
-        state->titleChanged = false;
-        // As the Windows bar: the position is held within the range.
-        const int span = state->high - state->low;
-        const int position = std::clamp(state->position, std::min(state->low, state->high),
-                                        std::max(state->low, state->high));
-        fraction = span > 0 ? static_cast<double>(position - state->low) / span : 0.0;
-    }
-    if (titleChanged) {
-        gtk_window_set_title(GTK_WINDOW(state->window), displayText(title).c_str());
-        logUiLine(std::string("title: ") + progressKindName(state->kind) + ": " + title);
-    }
-    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(state->bar), fraction);
+    std::lock_guard lock(state->mutex);
+    state->updateSource = 0;
+    if (state == shownState())
+        drawState(state); // the others are drawn when they are shown again
     return G_SOURCE_REMOVE;
 }
 
@@ -76,44 +115,129 @@ void queueUpdate(ProgressWindowState* state) {
         state->updateSource = g_idle_add(drawUpdate, state);
 }
 
-void buildWindow(ProgressWindowState* state, const std::string& title) {
-    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(window), displayText(title).c_str());
-    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+void makeWindow() {
+    host.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_resizable(GTK_WINDOW(host.window), FALSE);
+    g_signal_connect(host.window, "delete-event", G_CALLBACK(closeCancels), nullptr);
+    logUiLine("create: progress window");
+}
+
+// The state's contents in place of the earlier ones: its note, the bar, Cancel (focused: the only
+// thing to press).
+void fillWindow(ProgressWindowState* state) {
+    if (host.contents != nullptr)
+        gtk_widget_destroy(host.contents);
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
     gtk_container_set_border_width(GTK_CONTAINER(box), 12);
-    gtk_container_add(GTK_CONTAINER(window), box);
-
     if (state->kind == ProgressKind::waiting)
         gtk_box_pack_start(GTK_BOX(box), newLabel(kWaitingNoteText, 0.0f, 45), FALSE, FALSE, 0);
     else if (state->kind == ProgressKind::uploading)
         gtk_box_pack_start(GTK_BOX(box), newLabel(kUploadNoteText, 0.5f, 40), FALSE, FALSE, 0);
-    state->bar = gtk_progress_bar_new();
-    gtk_widget_set_size_request(state->bar, 300, -1);
-    gtk_box_pack_start(GTK_BOX(box), state->bar, FALSE, FALSE, 0);
+    host.bar = gtk_progress_bar_new();
+    gtk_widget_set_size_request(host.bar, 300, -1);
+    gtk_box_pack_start(GTK_BOX(box), host.bar, FALSE, FALSE, 0);
+    host.cancel = gtk_button_new_with_mnemonic(withMnemonic(kCancelButton, "C").c_str());
+    gtk_widget_set_halign(host.cancel, GTK_ALIGN_CENTER);
+    gtk_box_pack_start(GTK_BOX(box), host.cancel, FALSE, FALSE, 0);
+    g_signal_connect(host.cancel, "clicked", G_CALLBACK(cancelClicked), nullptr);
+    gtk_container_add(GTK_CONTAINER(host.window), box);
+    host.contents = box;
+    {
+        std::lock_guard lock(state->mutex);
+        drawState(state);
+    }
+    gtk_widget_show_all(box);
+    gtk_widget_grab_focus(host.cancel);
+}
 
-    GtkWidget* cancel = gtk_button_new_with_mnemonic(withMnemonic(kCancelButton, "C").c_str());
-    gtk_widget_set_halign(cancel, GTK_ALIGN_CENTER);
-    gtk_box_pack_start(GTK_BOX(box), cancel, FALSE, FALSE, 0);
-    g_signal_connect(cancel, "clicked", G_CALLBACK(markCancelled), state);
-    g_signal_connect(window, "delete-event", G_CALLBACK(closeCancels), state);
+// The shown state's contents, centred, logged as a window of its kind the first time and as a
+// return to it afterwards.
+void presentShown() {
+    ProgressWindowState* state = shownState();
+    fillWindow(state);
+    const std::string kind = progressKindName(state->kind);
+    GdkRectangle place;
+    const bool mapped = gtk_widget_get_visible(host.window);
+    if (mapped) {
+        // A window on the screen learns its new size only later: centred at that size now.
+        GtkRequisition natural;
+        gtk_widget_get_preferred_size(host.window, nullptr, &natural);
+        place = centreWindowAtSize(host.window, natural.width, natural.height);
+    } else {
+        gtk_widget_show(host.window);
+        centreWindow(host.window);
+    }
+    if (!state->everShown)
+        logWindowContents(host.window, kind, mapped ? &place : nullptr);
+    else
+        logUiLine("back: " + kind + ": " + gtk_window_get_title(GTK_WINDOW(host.window)));
+    state->everShown = true;
+}
 
-    state->window = window;
-    gtk_widget_show_all(window);
-    gtk_widget_grab_focus(cancel); // the only thing to press
-    centreWindow(window);
-    logWindowContents(window, progressKindName(state->kind));
+void openOnGuiThread(ProgressWindowState* state) {
+    if (host.window == nullptr)
+        makeWindow();
+    if (host.cancelWhileIdle) {
+        state->cancelled = true;
+        state->cancelCarried = true;
+        host.cancelWhileIdle = false;
+    }
+    host.open.push_back(state);
+    if (host.dialogsUp == 0)
+        presentShown(); // else shown once the dialogs have gone
+}
+
+void destroyOnGuiThread(ProgressWindowState* state) {
+    {
+        std::lock_guard lock(state->mutex);
+        if (state->updateSource != 0)
+            g_source_remove(state->updateSource); // never drawn once it is gone
+        state->updateSource = 0;
+    }
+    const bool wasShown = state == shownState();
+    std::erase(host.open, state);
+    logUiLine(std::string("done: ") + progressKindName(state->kind));
+    if (state->cancelCarried && !state->cancelSeen && host.dialogsUp == 0) {
+        // Its owner never looked: the press goes on to the window shown, or the next one.
+        if (ProgressWindowState* next = shownState()) {
+            next->cancelled = true;
+            next->cancelCarried = true;
+        } else {
+            host.cancelWhileIdle = true;
+        }
+    }
+    if (!wasShown || host.dialogsUp > 0)
+        return;
+    if (!host.open.empty())
+        presentShown();
+    else
+        logUiLine("idle: progress window"); // its last contents stay, the bar where it stopped
 }
 
 } // namespace
+
+void progressWindowMakeWayForDialog() {
+    ++host.dialogsUp;
+    host.cancelWhileIdle = false;
+    if (host.window != nullptr && gtk_widget_get_visible(host.window)) {
+        gtk_widget_hide(host.window);
+        logUiLine("hide: progress window");
+    }
+}
+
+void progressWindowAfterDialog() {
+    if (--host.dialogsUp > 0 || host.open.empty())
+        return;
+    presentShown();
+}
 
 ProgressWindow openProgressWindow(const ProgressSubject& subject) {
     auto* state = new ProgressWindowState{};
     state->kind = subject.kind;
     if (subject.deviceAddressText != nullptr)
         state->deviceAddressText = subject.deviceAddressText;
-    const std::string shown = progressTitle(subject).data();
-    runOnGuiThread([state, &shown] { buildWindow(state, shown); });
+    state->title = progressTitle(subject).data();
+    runOnGuiThread([state] { openOnGuiThread(state); });
     return state;
 }
 
@@ -165,21 +289,15 @@ void setProgressPosition(ProgressWindow window, int position) {
 void handleAllProgressMessages(ProgressWindow) {}
 
 bool progressCancelled(ProgressWindow window) {
-    return window != nullptr && window->cancelled.load();
+    if (window == nullptr || !window->cancelled.load())
+        return false;
+    window->cancelSeen = true;
+    return true;
 }
 
 void destroyProgressWindow(ProgressWindow window) {
     if (window == nullptr)
         return;
-    runOnGuiThread([window] {
-        {
-            std::lock_guard lock(window->mutex);
-            if (window->updateSource != 0)
-                g_source_remove(window->updateSource); // never drawn into a window that is gone
-            window->updateSource = 0;
-        }
-        gtk_widget_destroy(window->window);
-        logUiLine(std::string("destroy: ") + progressKindName(window->kind));
-    });
+    runOnGuiThread([window] { destroyOnGuiThread(window); });
     delete window;
 }

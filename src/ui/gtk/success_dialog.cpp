@@ -2,7 +2,6 @@
 // The last window: the device is back and reports its new software version.
 #include "dialog_parts.h"
 #include "modal_dialog.h"
-#include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
@@ -14,10 +13,8 @@ GtkWidget* buildSuccess(const char* deviceAddressText, const char* softwareVersi
     GtkGrid* grid = dialogGrid(dialog);
     gtk_grid_attach(grid, newTextPanel(kSuccessText), 0, 0, 1, 1);
     gtk_grid_attach(grid, newLabel(kWebAddressText, 0.5f), 0, 1, 1, 1);
-    GtkWidget* version = newValueBox("software-version", softwareVersion);
-    gtk_entry_set_alignment(GTK_ENTRY(version), 0.5f);
-    // No caption beside it: named as the confirmation captions the same value.
-    setAccessibleName(version, displayText(kSoftwareVersionCaption).c_str());
+    GtkWidget* version = newValueLabel("software-version", softwareVersion);
+    gtk_label_set_xalign(GTK_LABEL(version), 0.5f);
     gtk_grid_attach(grid, version, 0, 2, 1, 1);
     addDialogButtons(dialog, {{kOkButton, "O", kAffirmative}}, kAffirmative);
     setInitialFocus(dialog, dialogButton(dialog, kAffirmative));

@@ -61,7 +61,13 @@ void logWidget(GtkWidget* widget) {
         return;
     }
     if (GTK_IS_LABEL(widget)) {
-        logUiLine(std::string("label: ") + gtk_label_get_text(GTK_LABEL(widget)));
+        // A read-only value is a selectable label of a name of its own (not its type's, as
+        // GTK's message boxes leave theirs), logged by that name as an entry is.
+        const char* text = gtk_label_get_text(GTK_LABEL(widget));
+        if (gtk_label_get_selectable(GTK_LABEL(widget)) && name != G_OBJECT_TYPE_NAME(widget))
+            logUiLine("value " + name + ": " + text);
+        else
+            logUiLine(std::string("label: ") + text);
         return;
     }
     if (GTK_IS_ENTRY(widget)) {
@@ -129,7 +135,7 @@ void logUiLine(std::string_view line) {
     std::fflush(file);
 }
 
-void logWindowContents(GtkWidget* window, std::string_view kind) {
+void logWindowContents(GtkWidget* window, std::string_view kind, const GdkRectangle* place) {
     if (logFile() == nullptr)
         return;
     g_signal_connect(window, "set-focus", G_CALLBACK(logFocusMove), nullptr);
@@ -139,15 +145,16 @@ void logWindowContents(GtkWidget* window, std::string_view kind) {
     logWidget(window);
     logUiLine("focus: " + describe(gtk_window_get_focus(top)));
     logUiLine("default: " + describe(gtk_window_get_default_widget(top)));
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    gtk_window_get_position(top, &x, &y);
-    gtk_window_get_size(top, &width, &height);
-    logUiLine("place: " + std::to_string(x) + " " + std::to_string(y) + " " +
-              std::to_string(width) + " " + std::to_string(height));
-    if (GdkWindow* shown = gtk_widget_get_window(window); shown && GDK_IS_X11_WINDOW(shown))
-        logUiLine("window: " + std::to_string(GDK_WINDOW_XID(shown)));
+    GdkRectangle shown{0, 0, 0, 0};
+    if (place != nullptr) {
+        shown = *place;
+    } else {
+        gtk_window_get_position(top, &shown.x, &shown.y);
+        gtk_window_get_size(top, &shown.width, &shown.height);
+    }
+    logUiLine("place: " + std::to_string(shown.x) + " " + std::to_string(shown.y) + " " +
+              std::to_string(shown.width) + " " + std::to_string(shown.height));
+    if (GdkWindow* drawn = gtk_widget_get_window(window); drawn && GDK_IS_X11_WINDOW(drawn))
+        logUiLine("window: " + std::to_string(GDK_WINDOW_XID(drawn)));
     logUiLine("end: " + std::string(kind));
 }

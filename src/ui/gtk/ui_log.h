@@ -13,5 +13,7 @@
 // One line; "\n" inside it is written as the two characters \n.
 void logUiLine(std::string_view line);
 
-// "show: <kind>" and everything the window holds, one line each. GUI thread only.
-void logWindowContents(GtkWidget* window, std::string_view kind);
+// "show: <kind>" and everything the window holds, one line each; its place as given, else as the
+// window reports it. GUI thread only.
+void logWindowContents(GtkWidget* window, std::string_view kind,
+                       const GdkRectangle* place = nullptr);

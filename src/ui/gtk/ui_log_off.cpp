@@ -5,4 +5,4 @@
 
 void logUiLine(std::string_view) {}
 
-void logWindowContents(GtkWidget*, std::string_view) {}
+void logWindowContents(GtkWidget*, std::string_view, const GdkRectangle*) {}
