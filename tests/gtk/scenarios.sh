@@ -464,7 +464,8 @@ scenario_accessibility() {
 icon: Error
 label: Upgrade Failed
 label: User Abort
-push button: OK"
+push button: OK
+push button: Try Again"
   keys Return
   program_ends 10
 
