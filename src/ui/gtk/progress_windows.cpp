@@ -12,6 +12,7 @@
 #include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
+#include "ui/translation.h"
 #include "ui/ui.h"
 #include "ui_log.h"
 
@@ -85,14 +86,17 @@ void buildWindow(ProgressWindowState* state, const std::string& title) {
     gtk_container_add(GTK_CONTAINER(window), box);
 
     if (state->kind == ProgressKind::waiting)
-        gtk_box_pack_start(GTK_BOX(box), newLabel(kWaitingNoteText, 0.0f, 45), FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(box), newLabel(translated(kWaitingNoteText), 0.0f, 45), FALSE,
+                           FALSE, 0);
     else if (state->kind == ProgressKind::uploading)
-        gtk_box_pack_start(GTK_BOX(box), newLabel(kUploadNoteText, 0.5f, 40), FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(box), newLabel(translated(kUploadNoteText), 0.5f, 40), FALSE,
+                           FALSE, 0);
     state->bar = gtk_progress_bar_new();
     gtk_widget_set_size_request(state->bar, 300, -1);
     gtk_box_pack_start(GTK_BOX(box), state->bar, FALSE, FALSE, 0);
 
-    GtkWidget* cancel = gtk_button_new_with_mnemonic(withMnemonic(kCancelButton, "C").c_str());
+    GtkWidget* cancel = gtk_button_new_with_mnemonic(
+        withMnemonic(displayText(translated(kCancelButton)), "C").c_str());
     gtk_widget_set_halign(cancel, GTK_ALIGN_CENTER);
     gtk_box_pack_start(GTK_BOX(box), cancel, FALSE, FALSE, 0);
     g_signal_connect(cancel, "clicked", G_CALLBACK(markCancelled), state);
@@ -112,7 +116,7 @@ ProgressWindow openProgressWindow(const ProgressSubject& subject) {
     state->kind = subject.kind;
     if (subject.deviceAddressText != nullptr)
         state->deviceAddressText = subject.deviceAddressText;
-    const std::string shown = progressTitle(subject).data();
+    const std::string shown = progressTitle(subject, translated).data();
     runOnGuiThread([state, &shown] { buildWindow(state, shown); });
     return state;
 }
@@ -132,7 +136,7 @@ void showUploadProgress(ProgressWindow window, const UploadProgress& progress) {
     if (window == nullptr)
         return;
     retitle(window, uploadCaption(window->deviceAddressText.c_str(), progress.bytesAcknowledged,
-                                  progress.imageSize)
+                                  progress.imageSize, translated)
                         .data());
 }
 
@@ -140,7 +144,7 @@ void showSettlingProgress(ProgressWindow window, const SettlingProgress&) {
     // The caption names the wait; only the bar moves while it lasts.
     if (window == nullptr || window->settlingShown)
         return;
-    retitle(window, settlingCaption(window->deviceAddressText.c_str()).data());
+    retitle(window, settlingCaption(window->deviceAddressText.c_str(), translated).data());
     window->settlingShown = true;
 }
 

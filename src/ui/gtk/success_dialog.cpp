@@ -5,21 +5,22 @@
 #include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
+#include "ui/translation.h"
 #include "ui/ui.h"
 
 namespace {
 
 GtkWidget* buildSuccess(const char* deviceAddressText, const char* softwareVersion) {
-    GtkWidget* dialog = newDialogWindow(successTitle(deviceAddressText).data());
+    GtkWidget* dialog = newDialogWindow(successTitle(deviceAddressText, translated).data());
     GtkGrid* grid = dialogGrid(dialog);
-    gtk_grid_attach(grid, newTextPanel(kSuccessText), 0, 0, 1, 1);
+    gtk_grid_attach(grid, newTextPanel(translated(kSuccessText)), 0, 0, 1, 1);
     gtk_grid_attach(grid, newLabel(kWebAddressText, 0.5f), 0, 1, 1, 1);
     GtkWidget* version = newValueBox("software-version", softwareVersion);
     gtk_entry_set_alignment(GTK_ENTRY(version), 0.5f);
     // No caption beside it: named as the confirmation captions the same value.
-    setAccessibleName(version, displayText(kSoftwareVersionCaption).c_str());
+    setAccessibleName(version, displayText(translated(kSoftwareVersionCaption)).c_str());
     gtk_grid_attach(grid, version, 0, 2, 1, 1);
-    addDialogButtons(dialog, {{kOkButton, "O", kAffirmative}}, kAffirmative);
+    addDialogButtons(dialog, {{translated(kOkButton), "O", kAffirmative}}, kAffirmative);
     setInitialFocus(dialog, dialogButton(dialog, kAffirmative));
     return dialog;
 }
