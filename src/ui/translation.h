@@ -12,6 +12,11 @@
 // its build folder: build/<preset>/locale). Before any text is shown.
 void startTranslations();
 
+// The folder the catalogues are taken from instead of the installed one, or nullptr. A link-time
+// choice: the packaged programs link catalogue_folder_installed.cpp (none, and no environment
+// read), the test builds catalogue_folder_given.cpp (TOV_LOCALEDIR).
+const char* givenCatalogueFolder();
+
 // From here on every text as it stands (the terminal program's --json, which scripts read).
 void stopTranslations();
 

@@ -5,7 +5,6 @@
 #include <libintl.h>
 
 #include <clocale>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -27,13 +26,11 @@ std::string installedFolder() {
 } // namespace
 
 void startTranslations() {
-    std::setlocale(LC_ALL, "");
-    // Numbers are printed as before in every language: the terminal program's lines and JSON are
-    // read by scripts.
-    std::setlocale(LC_NUMERIC, "C");
-    // Not in a program run with raised rights (a capability for port 69): its catalogues, whose
-    // templates it formats, come from the installed folder only.
-    const char* given = secure_getenv("TOV_LOCALEDIR");
+    // The messages' locale only: numbers, times and the character classes stay as they were in
+    // every language (scripts read the terminal program's lines), and the catalogues' code page
+    // is named below. GTK sets the rest of the locale for its windows itself.
+    std::setlocale(LC_MESSAGES, "");
+    const char* given = givenCatalogueFolder();
     const std::string folder =
         given != nullptr && given[0] != '\0' ? std::string(given) : installedFolder();
     if (!folder.empty())
