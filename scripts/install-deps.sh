@@ -17,6 +17,7 @@ packages=(
   clang libclang-rt-14-dev                        # libFuzzer and the sanitizers' runtimes (hardening)
     libgtk-3-dev pkg-config librsvg2-common         # the Linux program (GTK 3; SVG icon loader)
   libcli11-dev                                    # the command-line program's option parsing
+  gettext                                         # the Linux programs' translations (po/)
   xdotool imagemagick                             # its window tests: keys, screenshots
   at-spi2-core python3-pyatspi dbus-daemon        # its accessibility test, read over AT-SPI
   dpkg-dev binutils man-db libcap2-bin            # its package: dpkg-shlibdeps, nm, man, getcap
@@ -29,6 +30,7 @@ if [ "${1:-}" = --linux-demo ]; then
     build-essential cmake ninja-build python3 git googletest # the native preset
     libssl-dev iproute2 util-linux procps                    # the simulated device, its namespace
     libgtk-3-dev pkg-config librsvg2-common libcli11-dev     # the Linux programs
+    gettext                                                  # their translations
     xvfb xdotool imagemagick                                 # a display without one, screenshots
   )
 fi

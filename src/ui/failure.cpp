@@ -17,7 +17,7 @@ UpgradeFailure failureWithStatus(Failure reason, int status) {
     return failure;
 }
 
-FailureText failureText(const UpgradeFailure& failure) {
+FailureText failureText(const UpgradeFailure& failure, TextLookup lookup) {
     const char* text = kErrorUserAbort;
     switch (failure.reason) {
     case Failure::socketLibrary:
@@ -46,7 +46,7 @@ FailureText failureText(const UpgradeFailure& failure) {
         break;
     case Failure::upgradeRefused: {
         FailureText formatted;
-        formatText(formatted, kErrorUpgradeRefused, failure.status);
+        formatText(formatted, lookup(kErrorUpgradeRefused), failure.status);
         return formatted;
     }
     // The dialogs tell a Cancel at the password prompt, or while the device installs, as any
@@ -80,12 +80,12 @@ FailureText failureText(const UpgradeFailure& failure) {
         break;
     case Failure::stillOldVersion: {
         FailureText formatted;
-        formatText(formatted, kErrorStillOldVersion, failure.version.data());
+        formatText(formatted, lookup(kErrorStillOldVersion), failure.version.data());
         return formatted;
     }
     case Failure::versionNotConfirmed: {
         FailureText formatted;
-        formatText(formatted, kErrorVersionNotConfirmed, failure.version.data());
+        formatText(formatted, lookup(kErrorVersionNotConfirmed), failure.version.data());
         return formatted;
     }
     case Failure::imageNotCarried:
@@ -93,7 +93,7 @@ FailureText failureText(const UpgradeFailure& failure) {
         break;
     case Failure::imageUnreadable: {
         FailureText formatted;
-        formatText(formatted, kErrorImageUnreadable, failure.version.data());
+        formatText(formatted, lookup(kErrorImageUnreadable), failure.version.data());
         return formatted;
     }
     case Failure::imageOversized:
@@ -117,7 +117,7 @@ FailureText failureText(const UpgradeFailure& failure) {
         break;
     }
     FailureText plain;
-    copyText(plain, text);
+    copyText(plain, lookup(text));
     return plain;
 }
 

@@ -7,6 +7,8 @@
 #include <array>
 #include <cstddef>
 
+#include "ui/text_lookup.h"
+
 enum class Failure {
     socketLibrary, // the socket library would not start
     imageMissing,  // no usable firmware image is carried
@@ -58,9 +60,10 @@ struct UpgradeFailure {
 UpgradeFailure failureWithVersion(Failure reason, const char* version);
 UpgradeFailure failureWithStatus(Failure reason, int status);
 
-// The error box's text for the failure, byte for byte as the Windows program shows it.
+// The error box's text for the failure, byte for byte as the Windows program shows it; `lookup`
+// gives its words (or template) in the user's language, the value goes in as it is.
 using FailureText = std::array<char, 256>;
-FailureText failureText(const UpgradeFailure& failure);
+FailureText failureText(const UpgradeFailure& failure, TextLookup lookup = untranslated);
 
 // A stable lower-case name for logs and scripts ("password_refused").
 const char* failureName(Failure reason);

@@ -126,7 +126,7 @@ constexpr char kDevicePage[] = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r
 
 [[noreturn]] void silentDevice() {
     startDevice({""}); // accepts, then closes without a byte
-    runAndExpectLastEvent("error: Upgrade Failed: No Response From TOV");
+    runAndExpectLastEvent("offer: try-again"); // declined: the scripted UI's default
 }
 
 [[noreturn]] void refusedConfirmation() {
@@ -163,7 +163,7 @@ TEST_F(UpgradeSequenceDeviceTest, SilentDeviceGivesNoResponseAndNoConfirmation) 
     EXPECT_EXIT(silentDevice(), ::testing::ExitedWithCode(0),
                 "device got: GET /admin/advanced HTTP/1.1\n"
                 "(.|\n)*ui: dialog: address\nui: open: connecting\nui: destroy: connecting\n"
-                "ui: error: Upgrade Failed: No Response From TOV\n$");
+                "ui: error: Upgrade Failed: No Response From TOV\nui: offer: try-again\n$");
 }
 
 TEST_F(UpgradeSequenceDeviceTest, RefusedConfirmationAbortsBeforeTheListener) {

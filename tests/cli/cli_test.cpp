@@ -237,6 +237,47 @@ TEST(Cli, EachFailureSaysWhatInItsStatus) {
     }
 }
 
+// German where the user's environment asks for it (LANGUAGE works under any locale but C, and
+// C.UTF-8 is built into the C library); what the TOV reports and the JSON lines stay as they are.
+TEST(Cli, SpeaksGermanWhereTheUserDoes) {
+    const auto inGerman = [](Scenario s) {
+        s.command.insert(s.command.begin(),
+                         {"/usr/bin/env", "-u", "LC_ALL", "-u", "LC_MESSAGES", "LANG=C.UTF-8",
+                          "LANGUAGE=de", "TOV_LOCALEDIR=" TOV_LOCALE_DIR});
+        return s;
+    };
+    Scenario help = inGerman(cli({"--help"}));
+    help.startSim = false;
+    const Outcome helped = runScenario(help);
+    EXPECT_EQ(helped.exitStatus, 0) << helped.errorOutput;
+    EXPECT_NE(helped.output.find("Aufruf: tov-upgrade-cli [OPTIONEN] [ADDRESS]"), std::string::npos)
+        << helped.output;
+    EXPECT_NE(helped.output.find("Ohne Rückfrage aktualisieren"), std::string::npos);
+    EXPECT_NE(helped.output.find("Rückgabewert:"), std::string::npos);
+
+    // A TOV that keeps its old version: its values on the lines before, and in the failure.
+    const Outcome kept =
+        runScenario(inGerman(cli({"--yes", "127.0.0.2"}, {"--fault-keep-old-version"})));
+    EXPECT_EQ(kept.exitStatus, kExitDeviceFailed);
+    EXPECT_NE(kept.errorOutput.find("tov-upgrade-cli: Aktualisierung fehlgeschlagen: Der TOV "
+                                    "meldet noch die Softwareversion 2.0.9(a)\n"),
+              std::string::npos)
+        << kept.errorOutput;
+    EXPECT_NE(kept.output.find("Der TOV unter 127.0.0.2 meldet:"), std::string::npos);
+    EXPECT_NE(kept.output.find("  Softwareversion:   2.0.9(a)\n"), std::string::npos)
+        << kept.output;
+
+    const Outcome json =
+        runScenario(inGerman(cli({"--yes", "--json", "127.0.0.2"}, {"--fault-keep-old-version"})));
+    EXPECT_EQ(json.exitStatus, kExitDeviceFailed);
+    EXPECT_NE(json.output.find("\"software_version\":\"2.0.9(a)\""), std::string::npos)
+        << json.output;
+    EXPECT_NE(json.output.find("\"message\":\"Upgrade Failed: TOV still reports software "
+                               "version 2.0.9(a)\",\"reason\":\"still_old_version\""),
+              std::string::npos)
+        << json.output;
+}
+
 TEST(Cli, SaysWhatAUserAbortReallyWas) {
     // The device asks for a password; nobody is there to give one.
     Scenario noPassword = cli({"--yes", "127.0.0.2"}, {"--password", "secret"});

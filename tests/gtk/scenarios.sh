@@ -570,3 +570,39 @@ scenario_try_again() {
   program_ends 10
   if [ "$(shows notice)" -eq 1 ]; then pass "one notice"; else fail "the notice came again"; fi
 }
+
+# In German (LANGUAGE=de; the C library honours it under C.UTF-8): the titles, buttons and
+# captions translated up to the confirmation, the device's values as it reported them, and
+# Escape's error box.
+scenario_german() {
+  start_sim || return
+  start_program env -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 LANGUAGE=de \
+    TOV_LOCALEDIR="$TOV_GTK_BUILD/locale"
+  await notice || return
+  has notice "title: TOV-1000/2000 Firmware-Aktualisierung"
+  has notice "button: Fortfahren"
+  has notice "button: Abbrechen"
+  has notice "default: button Abbrechen"
+  shot notice-de
+  keys Tab Return
+  await address || return
+  has address "label: Version 2.0.10(e)"
+  has address "label: Ihre IP-Adresse"
+  has address "button: Abbrechen"
+  type_text "127.0.0.2"
+  keys Return
+  await confirm || return
+  has confirm "title: Aktualisierung auf Version 2.0.10(e) bestätigen"
+  has confirm "label: Seriennummer"
+  has confirm "label: Softwareversion"
+  has confirm "value software-version: 2.0.9(a)"
+  has confirm "default: button Aktualisieren"
+  shot confirm-de
+  keys Escape
+  await error || return
+  has error "title: Fehler bei der TOV-Firmware-Aktualisierung"
+  has_error "Aktualisierung fehlgeschlagen: Vom Benutzer abgebrochen"
+  shot error-de
+  keys Return
+  program_ends 10
+}

@@ -51,6 +51,7 @@ expected=$(
 ./usr/share/doc/tov-upgrade/changelog.gz
 ./usr/share/doc/tov-upgrade/copyright
 ./usr/share/icons/hicolor/scalable/apps/tov-upgrade.svg
+./usr/share/locale/de/LC_MESSAGES/tov-upgrade.mo
 ./usr/share/man/man1/tov-upgrade-cli.1.gz
 ./usr/share/man/man1/tov-upgrade.1.gz
 ./usr/share/metainfo/org.example.tov_upgrade.metainfo.xml

@@ -19,6 +19,8 @@
 #include "json_line.h"
 #include "platform/platform.h"
 #include "terminal.h"
+#include "ui/ansi_text.h"
+#include "ui/translation.h"
 
 namespace {
 
@@ -42,11 +44,13 @@ bool loadPassword(CliSession& session) {
         PasswordFile file = readPasswordFile(*options.passwordFile);
         switch (file.status) {
         case PasswordFile::Status::refused:
-            sayError(*options.passwordFile + " " + file.reason + "; see --help");
+            sayError(filled(translated("%s %s; see --help"), options.passwordFile->c_str(),
+                            translated(file.reason.c_str())));
             session.exitStatus = kExitUsage;
             return false;
         case PasswordFile::Status::unreadable:
-            sayError("cannot read a password from " + *options.passwordFile);
+            sayError(filled(translated("cannot read a password from %s"),
+                            options.passwordFile->c_str()));
             session.exitStatus = kExitAuthentication;
             return false;
         case PasswordFile::Status::read:
@@ -56,7 +60,7 @@ bool loadPassword(CliSession& session) {
     } else if (options.passwordStdin) {
         session.password = readStandardInputLine();
         if (!session.password) {
-            sayError("no password on standard input");
+            sayError(translated("no password on standard input"));
             session.exitStatus = kExitAuthentication;
             return false;
         }
@@ -64,16 +68,17 @@ bool loadPassword(CliSession& session) {
     return true;
 }
 
-// What --version says of the carried image.
+// What --version says of the carried image, in UTF-8 as --help's words are.
 std::string carriedImageLine() {
     const auto carried = firmwareBytes(nullptr);
     if (carried.empty())
-        return "carries no firmware image: name one with --image FILE";
+        return displayText(translated("carries no firmware image: name one with --image FILE"));
     const ImageReport report = checkFirmwareImage(carried, {});
     if (report.verdict != ImageVerdict::accepted)
-        return "carries a firmware image that does not pass its check";
-    return std::string("carries firmware image ") + report.version.data() + " for the " +
-           imageProductName(report.product) + (report.standIn ? " (test image)" : "");
+        return displayText(translated("carries a firmware image that does not pass its check"));
+    return displayText(filled(translated("carries firmware image %s for the %s%s"),
+                              report.version.data(), imageProductName(report.product),
+                              report.standIn ? translated(" (test image)") : ""));
 }
 
 ImageChoice imageChoice(const CliOptions& options) {
@@ -97,7 +102,8 @@ int checkImageOnly(CliSession& session) {
     const Sha256Hex sha256 = sha256Hex(report.sha256);
     sayImageDetails({report.version.data(), imageProductName(report.product), sha256.data(),
                      session.options.imagePath, report.standIn, report.size});
-    say("Checks: the image passes; name the TOV's ADDRESS to check it against the TOV.");
+    say(translated(
+        "Checks: the image passes; name the TOV's ADDRESS to check it against the TOV."));
     emit(JsonLine("image")
              .text("image_version", report.version.data())
              .text("product", imageProductName(report.product))
@@ -111,6 +117,7 @@ int checkImageOnly(CliSession& session) {
 } // namespace
 
 int main(int argc, char** argv) {
+    startTranslations();
     const ParsedCommandLine parsed = parseCommandLine(argc, argv, carriedImageLine());
     if (!parsed.options) {
         std::fputs(parsed.message.c_str(), parsed.toStandardError ? stderr : stdout);
@@ -118,6 +125,9 @@ int main(int argc, char** argv) {
     }
     CliSession& session = cliSession();
     session.options = *parsed.options;
+    // Scripts read --json's lines: those, and the words beside them, stay as they are.
+    if (session.options.output == OutputMode::json)
+        stopTranslations();
     if (session.options.showHistory)
         return printHistory(session.options.output == OutputMode::json);
     setJsonAddress(session.options.address);
@@ -135,7 +145,7 @@ int main(int argc, char** argv) {
     runUpgrade(nullptr, upgrade);
     const bool recorded = session.reachedDevice && session.options.history && !upgrade.checksOnly;
     if (recorded && !appendToHistory(session.record))
-        sayError("could not add this run to the upgrade history");
+        sayError(translated("could not add this run to the upgrade history"));
     // Ended at once rather than by returning: a request worker given up on may still be blocked
     // on its socket.
     endProcess(session.exitStatus);

@@ -3,8 +3,10 @@
 #include "cli_output.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 #include "cli_session.h"
 #include "terminal.h"
@@ -156,4 +158,18 @@ void sayError(const std::string& text) {
     std::fflush(stdout);
     std::fprintf(stderr, "tov-upgrade-cli: %s\n", terminalText(text).c_str());
     std::fflush(stderr);
+}
+
+std::string filled(const char* form, ...) {
+    va_list values;
+    va_start(values, form);
+    va_list again;
+    va_copy(again, values);
+    const int length = std::vsnprintf(nullptr, 0, form, values);
+    va_end(values);
+    std::vector<char> text(length > 0 ? static_cast<std::size_t>(length) + 1 : 1);
+    if (length > 0)
+        std::vsnprintf(text.data(), text.size(), form, again);
+    va_end(again);
+    return text.data();
 }

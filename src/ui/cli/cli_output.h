@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "json_line.h"
+#include "ui/translation.h"
 
 // A line of its own (human mode only).
 void say(const std::string& line);
@@ -22,6 +23,13 @@ void endProgressLine();
 void emit(const JsonLine& line);
 // "tov-upgrade-cli: <text>" on standard error, in every mode.
 void sayError(const std::string& text);
+
+// A template (from translated()) with the values put in, as printf puts them.
+std::string filled(const char* form, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
 
 // The words of a paragraph broken into lines of at most `width` columns (a longer word stands
 // alone on its line); "\r\n" and "\n" count as spaces.

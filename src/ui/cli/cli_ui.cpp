@@ -15,6 +15,7 @@
 #include "json_line.h"
 #include "platform/platform.h"
 #include "terminal.h"
+#include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
 #include "ui/ui.h"
@@ -50,59 +51,68 @@ Failure asTheUserSawIt(Failure reason) {
 // The image as the user named it.
 std::string imageName() {
     const std::string& path = cliSession().options.imagePath;
-    return path.empty() ? "the image this program carries" : path;
+    return path.empty() ? translated("the image this program carries") : path;
 }
 
 std::string failureWords(const UpgradeFailure& failure) {
     const CliSession& session = cliSession();
     switch (failure.reason) {
     case Failure::imageNotCarried:
-        return "this program carries no firmware image; name one with --image FILE";
+        return translated("this program carries no firmware image; name one with --image FILE");
     case Failure::imageUnreadable:
-        return "cannot read the firmware image " + session.options.imagePath +
-               " (it must be a regular file this user may read)";
+        return filled(translated("cannot read the firmware image %s (it must be a regular file "
+                                 "this user may read)"),
+                      session.options.imagePath.c_str());
     case Failure::imageOversized:
-        return imageName() + " is larger than 65,535 TFTP blocks (33,553,919 bytes): not a "
-                             "TOV firmware image";
+        return filled(translated("%s is larger than 65,535 TFTP blocks (33,553,919 bytes): not a "
+                                 "TOV firmware image"),
+                      imageName().c_str());
     case Failure::imageTruncated:
-        return imageName() + " is truncated or damaged: its size is not the length its header "
-                             "declares";
+        return filled(translated("%s is truncated or damaged: its size is not the length its "
+                                 "header declares"),
+                      imageName().c_str());
     case Failure::imageUnknownMagic:
-        return imageName() + " is not a TOV2000 or TOV3000 firmware image (its first bytes); "
-                             "--force sends it all the same";
+        return filled(translated("%s is not a TOV2000 or TOV3000 firmware image (its first "
+                                 "bytes); --force sends it all the same"),
+                      imageName().c_str());
     case Failure::imageBadVersion:
-        return imageName() + " carries no readable version text in its header";
+        return filled(translated("%s carries no readable version text in its header"),
+                      imageName().c_str());
     case Failure::imageDigestMismatch:
-        return imageName() + " has SHA-256 " + failure.version.data() + ", not the " +
-               session.options.sha256.value_or("") + " given with --sha256";
+        return filled(translated("%s has SHA-256 %s, not the %s given with --sha256"),
+                      imageName().c_str(), failure.version.data(),
+                      session.options.sha256.value_or("").c_str());
     case Failure::deviceChecksRefused: {
         std::string words;
         for (const std::string& refusal : session.refusals)
             words += (words.empty() ? "" : "; ") + refusal;
-        return words + "; nothing done";
+        return filled(translated("%s; nothing done"), words.c_str());
     }
     case Failure::standInImage:
         if (!session.options.imagePath.empty())
-            return session.options.imagePath +
-                   " is the test image, not TOV firmware: it upgrades only simulated TOVs "
-                   "on 127.0.0.0/8";
+            return filled(translated("%s is the test image, not TOV firmware: it upgrades only "
+                                     "simulated TOVs on 127.0.0.0/8"),
+                          session.options.imagePath.c_str());
         break;
     case Failure::passwordRefused:
-        return "the TOV refused the password for user " + cliSession().options.user;
+        return filled(translated("the TOV refused the password for user %s"),
+                      cliSession().options.user.c_str());
     case Failure::passwordNotGiven:
-        return "no password: the TOV asks for one; use --password-file or --password-stdin";
+        return translated(
+            "no password: the TOV asks for one; use --password-file or --password-stdin");
     case Failure::cancelledWhileInstalling:
-        return "stopped waiting: the TOV holds the whole image and is installing it; its new "
-               "version is not confirmed";
+        return translated("stopped waiting: the TOV holds the whole image and is installing it; "
+                          "its new version is not confirmed");
     case Failure::listenerBind:
         if (cliSession().options.tftpPort != 0)
-            return std::string(failureText(failure).data()) + " (UDP port " +
-                   std::to_string(cliSession().options.tftpPort) + " is taken or not allowed)";
+            return filled(translated("%s (UDP port %d is taken or not allowed)"),
+                          failureText(failure, translated).data(),
+                          static_cast<int>(cliSession().options.tftpPort));
         break;
     default:
         break;
     }
-    return failureText(failure).data();
+    return failureText(failure, translated).data();
 }
 
 // The versions and the image, on the lines that end a run.
@@ -134,19 +144,23 @@ std::string timeoutWords(const ProgressWindowState& window) {
     const std::string limit = seconds(session.options.timeoutSeconds);
     const std::string& address = session.options.address;
     if (window.kind == ProgressKind::waiting)
-        return "the TOV did not ask for the firmware within " + limit + "; is UDP port " +
-               std::to_string(session.tftpPort) + " open on this computer?";
+        return filled(translated("the TOV did not ask for the firmware within %s; is UDP port %d "
+                                 "open on this computer?"),
+                      limit.c_str(), static_cast<int>(session.tftpPort));
     switch (window.stage) {
     case RequestStage::informationPage:
-        return "the TOV at " + address + " did not answer within " + limit +
-               "; is it switched on, and is " + address + " its address?";
+        return filled(translated("the TOV at %s did not answer within %s; is it switched on, and "
+                                 "is %s its address?"),
+                      address.c_str(), limit.c_str(), address.c_str());
     case RequestStage::upgradeRequest:
-        return "the TOV at " + address + " did not answer the upgrade request within " + limit;
+        return filled(translated("the TOV at %s did not answer the upgrade request within %s"),
+                      address.c_str(), limit.c_str());
     case RequestStage::pageAfterRestart:
         break;
     }
-    return "the TOV at " + address + " did not come back within " + limit +
-           " after installing the firmware; its new version is not confirmed";
+    return filled(translated("the TOV at %s did not come back within %s after installing the "
+                             "firmware; its new version is not confirmed"),
+                  address.c_str(), limit.c_str());
 }
 
 // Whether `window`'s wait for the TOV has gone on too long; the first one to do so is recorded.
@@ -170,12 +184,12 @@ std::string stageLine(const ProgressSubject& subject) {
     case RequestStage::informationPage:
         break;
     case RequestStage::upgradeRequest:
-        return "Serving the firmware from " + cliSession().tftpEndpoint +
-               "; telling the TOV to fetch it...";
+        return filled(translated("Serving the firmware from %s; telling the TOV to fetch it..."),
+                      cliSession().tftpEndpoint.c_str());
     case RequestStage::pageAfterRestart:
-        return "Asking the TOV for the version it now runs...";
+        return translated("Asking the TOV for the version it now runs...");
     }
-    return std::string(progressTitle(subject).data()) + "...";
+    return std::string(progressTitle(subject, translated).data()) + "...";
 }
 
 } // namespace
@@ -220,9 +234,9 @@ bool offerTryAgain(const UpgradeFailure& failure) {
 }
 
 bool runNoticeDialog(const char*) {
-    sayParagraph(kOpeningWarningText);
+    sayParagraph(translated(kOpeningWarningText));
     say("");
-    sayParagraph("An upgrade takes about a minute, most of it the TOV's restart.");
+    sayParagraph(translated("An upgrade takes about a minute, most of it the TOV's restart."));
     say("");
     // The dialog's text carries its own line breaks: one line here, each break a space.
     std::string notice;
@@ -251,8 +265,9 @@ bool runAddressDialog(const AddressDialogView& view, AddressChoice& choice) {
             std::string known;
             for (const std::uint32_t address : view.localAddresses)
                 known += std::string(known.empty() ? "" : ", ") + addressText(address).data();
-            sayError(*session.options.localAddress +
-                     " is not an address of this computer (it has: " + known + "); see --help");
+            sayError(filled(translated("%s is not an address of this computer (it has: %s); see "
+                                       "--help"),
+                            session.options.localAddress->c_str(), known.c_str()));
             session.exitStatus = kExitUsage;
             return false;
         }
@@ -272,13 +287,14 @@ bool runConfirmDialog(const DeviceValues& device, const char* imageVersion) {
     record.serialNumber = device.serialNumber;
     record.versionBefore = device.softwareVersion;
     record.imageVersion = imageVersion;
-    say(std::string("The TOV at ") + session.options.address + " reports:");
-    say(std::string("  Product Name:      ") + device.productName);
-    say(std::string("  MAC Address:       ") + device.macAddress);
-    say(std::string("  Software Version:  ") + device.softwareVersion);
-    say(std::string("  Hardware Version:  ") + device.hardwareVersion);
-    say(std::string("  Serial Number:     ") + device.serialNumber);
-    say(std::string("This program will upgrade it to version ") + imageVersion + ".");
+    say(filled(translated("The TOV at %s reports:"), session.options.address.c_str()));
+    // Each caption padded so that the values stand in one column.
+    say(filled(translated("  Product Name:      %s"), device.productName));
+    say(filled(translated("  MAC Address:       %s"), device.macAddress));
+    say(filled(translated("  Software Version:  %s"), device.softwareVersion));
+    say(filled(translated("  Hardware Version:  %s"), device.hardwareVersion));
+    say(filled(translated("  Serial Number:     %s"), device.serialNumber));
+    say(filled(translated("This program will upgrade it to version %s."), imageVersion));
     emit(JsonLine("device")
              .text("product_name", device.productName)
              .text("mac_address", device.macAddress)
@@ -291,11 +307,12 @@ bool runConfirmDialog(const DeviceValues& device, const char* imageVersion) {
         return false;
     if (session.options.yes)
         return true;
-    const auto answer = askTerminal("Upgrade? [y/N] ", true);
+    // The answer is y or Y in every language; the prompt, written as it stands, in UTF-8.
+    const auto answer = askTerminal(displayText(translated("Upgrade? [y/N] ")).c_str(), true);
     noteProgress(); // the time the user took is no wait for the TOV
     if (!answer) {
         if (!interrupted())
-            sayError("no terminal to ask for confirmation; use --yes");
+            sayError(translated("no terminal to ask for confirmation; use --yes"));
         return false;
     }
     return !answer->empty() && (answer->front() == 'y' || answer->front() == 'Y');
@@ -321,16 +338,19 @@ std::vector<CheckWords> checkWords(const ImageFindings& f) {
     std::vector<CheckWords> words;
     switch (f.version) {
     case VersionOrder::same:
-        words.push_back({"the TOV already runs version " + device + ", the image's",
-                         "--allow-reinstall", o.allowReinstall});
+        words.push_back(
+            {filled(translated("the TOV already runs version %s, the image's"), device.c_str()),
+             "--allow-reinstall", o.allowReinstall});
         break;
     case VersionOrder::older:
-        words.push_back({"the image's version " + image + " is older than the TOV's " + device,
+        words.push_back({filled(translated("the image's version %s is older than the TOV's %s"),
+                                image.c_str(), device.c_str()),
                          "--allow-older", o.allowOlder});
         break;
     case VersionOrder::unknown:
-        words.push_back({"the TOV's software version \"" + device +
-                             "\" cannot be compared with the image's " + image,
+        words.push_back({filled(translated("the TOV's software version \"%s\" cannot be "
+                                           "compared with the image's %s"),
+                                device.c_str(), image.c_str()),
                          "--force", o.force, true});
         break;
     case VersionOrder::newer:
@@ -338,14 +358,15 @@ std::vector<CheckWords> checkWords(const ImageFindings& f) {
     }
     switch (f.model) {
     case ModelMatch::mismatch:
-        words.push_back({std::string("the image is for the ") + f.imageProduct +
-                             ", but the TOV reports product name \"" + f.deviceProduct + "\"",
+        words.push_back({filled(translated("the image is for the %s, but the TOV reports "
+                                           "product name \"%s\""),
+                                f.imageProduct, f.deviceProduct),
                          "--force", o.force});
         break;
     case ModelMatch::unnamed:
-        words.push_back({std::string("the TOV reports no product name to check the image (for "
-                                     "the ") +
-                             f.imageProduct + ") against",
+        words.push_back({filled(translated("the TOV reports no product name to check the image "
+                                           "(for the %s) against"),
+                                f.imageProduct),
                          "--force", o.force});
         break;
     case ModelMatch::matches:
@@ -389,13 +410,14 @@ bool runImageCheckWarning(const ImageFindings& findings) {
     const bool asked = !session.options.yes && !session.options.check;
     for (const CheckWords& w : words) {
         if (w.allowed) {
-            say("Note: " + w.finding + " (" + w.override + ")");
+            say(filled(translated("Note: %s (%s)"), w.finding.c_str(), w.override));
         } else if (asked && w.askable) {
-            say("Warning: " + w.finding +
-                ": the version is unknown; answer only if you are sure (" + w.override +
-                " with --yes)");
+            say(filled(translated("Warning: %s: the version is unknown; answer only if you are "
+                                  "sure (%s with --yes)"),
+                       w.finding.c_str(), w.override));
         } else {
-            session.refusals.push_back(w.finding + "; " + w.override + " upgrades it all the same");
+            session.refusals.push_back(filled(translated("%s; %s upgrades it all the same"),
+                                              w.finding.c_str(), w.override));
         }
     }
     if (!findings.clear() || session.options.check)
@@ -409,25 +431,31 @@ bool runImageCheckWarning(const ImageFindings& findings) {
                  .number("refused", static_cast<std::int64_t>(session.refusals.size())));
     if (session.options.check) {
         for (const std::string& refusal : session.refusals)
-            say("Refused: " + refusal);
-        say(session.refusals.empty() ? "Checks: the upgrade would go ahead."
-                                     : "Checks: the upgrade would be refused (status 7).");
+            say(filled(translated("Refused: %s"), refusal.c_str()));
+        say(session.refusals.empty()
+                ? translated("Checks: the upgrade would go ahead.")
+                : translated("Checks: the upgrade would be refused (status 7)."));
         session.exitStatus = session.refusals.empty() ? kExitSuccess : kExitNothingDone;
     } else if (findings.clear()) {
-        say(std::string("Checks: the image is newer than the TOV's version and made for the ") +
-            findings.imageProduct + ".");
+        say(filled(translated("Checks: the image is newer than the TOV's version and made for the "
+                              "%s."),
+                   findings.imageProduct));
     }
     return session.refusals.empty() && !interrupted();
 }
 
 void sayImageDetails(const ImageLines& image) {
-    std::string line = "Firmware image: version " + image.version + " for the " + image.product;
-    line += image.testImage ? ", the test image (for simulated TOVs on 127.0.0.0/8 only)" : "";
-    line += image.file.empty() ? ", carried by this program" : ", from " + image.file;
+    std::string line = filled(translated("Firmware image: version %s for the %s"),
+                              image.version.c_str(), image.product.c_str());
+    line += image.testImage
+                ? translated(", the test image (for simulated TOVs on 127.0.0.0/8 only)")
+                : "";
+    line += image.file.empty() ? std::string(translated(", carried by this program"))
+                               : filled(translated(", from %s"), image.file.c_str());
     say(line);
     say("  SHA-256: " + image.sha256);
     if (image.size != 0)
-        say("  Size:    " + std::to_string(image.size) + " bytes");
+        say(filled(translated("  Size:    %s bytes"), std::to_string(image.size).c_str()));
 }
 
 bool runPasswordDialog(Credentials& credentials) {
@@ -443,9 +471,12 @@ bool runPasswordDialog(Credentials& credentials) {
             session.password.reset();
         }
     } else if (asked <= 3) {
+        // The words in UTF-8 as the terminal shows them, the names as they were given.
         const std::string prompt =
-            std::string(asked == 1 ? "" : "The TOV refused the password.\n") + "Password of user " +
-            session.options.user + " on the TOV at " + session.options.address + ": ";
+            (asked == 1 ? std::string()
+                        : displayText(translated("The TOV refused the password.\n"))) +
+            filled(displayText(translated("Password of user %s on the TOV at %s: ")).c_str(),
+                   session.options.user.c_str(), session.options.address.c_str());
         endProgressLine();
         password = askTerminal(prompt.c_str(), false);
     }
@@ -463,8 +494,8 @@ void runSuccessDialog(const char* deviceAddressText, const char* softwareVersion
     session.record.versionAfter = softwareVersion;
     session.record.outcome = "success";
     session.record.exitStatus = kExitSuccess;
-    say(std::string("Upgrade successful: the TOV at ") + deviceAddressText +
-        " now reports software version " + softwareVersion + ".");
+    say(filled(translated("Upgrade successful: the TOV at %s now reports software version %s."),
+               deviceAddressText, softwareVersion));
     JsonLine line("success");
     line.text("software_version", softwareVersion);
     emit(withVersions(line));
@@ -480,8 +511,9 @@ ProgressWindow openProgressWindow(const ProgressSubject& subject) {
         session.reachedDevice = true;
         if (subject.tftpPort != 0) {
             session.tftpPort = subject.tftpPort;
-            session.tftpEndpoint = std::string(addressText(subject.tftpAddress).data()) +
-                                   ", UDP port " + std::to_string(subject.tftpPort);
+            session.tftpEndpoint =
+                filled(translated("%s, UDP port %d"), addressText(subject.tftpAddress).data(),
+                       static_cast<int>(subject.tftpPort));
         }
         if (lastStageShown.exchange(static_cast<int>(subject.stage)) !=
             static_cast<int>(subject.stage))
@@ -498,7 +530,7 @@ ProgressWindow openProgressWindow(const ProgressSubject& subject) {
         break;
     }
     case ProgressKind::waiting:
-        say("Waiting for the TOV to ask for the firmware...");
+        say(translated("Waiting for the TOV to ask for the firmware..."));
         emit(JsonLine("waiting"));
         break;
     case ProgressKind::uploading:
@@ -517,12 +549,12 @@ void showUploadProgress(ProgressWindow window, const UploadProgress& progress) {
     const std::uint32_t elapsed = millisecondClock() - window->uploadStart;
     const std::uint64_t blocks = progress.blocksAcknowledged;
     const auto perSecond = static_cast<std::int64_t>(elapsed == 0 ? 0 : blocks * 1000 / elapsed);
-    std::string line = "Uploading: " + std::to_string(bytes) + "/" + std::to_string(total) +
-                       " bytes, " + std::to_string(percent) + " %, " + std::to_string(perSecond) +
-                       " blocks/s";
+    std::string line = filled(translated("Uploading: %s/%s bytes, %d %%, %s blocks/s"),
+                              std::to_string(bytes).c_str(), std::to_string(total).c_str(), percent,
+                              std::to_string(perSecond).c_str());
     if (bytes > 0 && bytes < total && elapsed > 0) {
         const std::uint64_t left = std::uint64_t{total - bytes} * elapsed / bytes;
-        line += ", " + std::to_string((left + 999) / 1000) + " s left";
+        line += filled(translated(", %s s left"), std::to_string((left + 999) / 1000).c_str());
     }
     if (outputIsTerminal())
         sayProgress(line);
@@ -542,7 +574,7 @@ void showSettlingProgress(ProgressWindow window, const SettlingProgress& progres
     noteProgress();
     if (!window->settling) {
         window->settling = true;
-        say("The TOV is installing the firmware and restarting.");
+        say(translated("The TOV is installing the firmware and restarting."));
     }
     const std::uint32_t left = progress.elapsedMilliseconds < progress.totalMilliseconds
                                    ? progress.totalMilliseconds - progress.elapsedMilliseconds
@@ -552,7 +584,7 @@ void showSettlingProgress(ProgressWindow window, const SettlingProgress& progres
         return;
     const bool firstOrTenth = window->lastRemaining < 0 || remaining % 10 == 0;
     window->lastRemaining = remaining;
-    const std::string line = "Waiting for the TOV to restart: " + std::to_string(remaining) + " s";
+    const std::string line = filled(translated("Waiting for the TOV to restart: %d s"), remaining);
     if (outputIsTerminal() || firstOrTenth)
         sayProgress(line);
     if (firstOrTenth)

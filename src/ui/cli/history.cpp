@@ -13,6 +13,7 @@
 #include "history_file.h"
 #include "json_line.h"
 #include "ui/ansi_text.h"
+#include "ui/translation.h"
 
 namespace {
 
@@ -124,14 +125,18 @@ int printHistory(bool json) {
     std::ifstream file(path.value_or(""));
     if (!path || !file) {
         if (!json)
-            std::printf("No upgrades recorded yet.\n");
+            std::printf("%s\n", displayText(translated("No upgrades recorded yet.")).c_str());
         return kExitSuccess;
     }
+    // The headings in the user's language; each column is as wide as before (the translations
+    // fit), and the values below them, the outcomes among them, stay as recorded.
+    const auto heading = [](const char* text) { return displayText(translated(text)); };
     if (!json)
-        std::printf("%s\n",
-                    (column("TIME", 25) + column("ADDRESS", 16) + column("PRODUCT", 15) +
-                     column("BEFORE", 12) + column("AFTER", 12) + column("IMAGE", 12) + "OUTCOME")
-                        .c_str());
+        std::printf("%s\n", (column(heading(N_("TIME")), 25) + column(heading(N_("ADDRESS")), 16) +
+                             column(heading(N_("PRODUCT")), 15) +
+                             column(heading(N_("BEFORE")), 12) + column(heading(N_("AFTER")), 12) +
+                             column(heading(N_("IMAGE")), 12) + heading(N_("OUTCOME")))
+                                .c_str());
     std::string line;
     while (std::getline(file, line)) {
         bool printable = true;

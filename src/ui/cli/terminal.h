@@ -31,6 +31,6 @@ bool interrupted();
 struct PasswordFile {
     enum class Status { read, refused, unreadable } status;
     std::string password; // when read
-    std::string reason;   // when refused: what is wrong with it
+    std::string reason;   // when refused: what is wrong with it (N_(), to be translated)
 };
 PasswordFile readPasswordFile(const std::string& path);

@@ -10,6 +10,7 @@
 #include "ui/dialog_logic.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
+#include "ui/translation.h"
 #include "ui/ui.h"
 #include "ui_log.h"
 
@@ -57,11 +58,11 @@ GtkWidget* newLocalAddressList(std::span<const std::uint32_t> addresses, std::si
 // The help above the entry ends asking for the address: that request is the entry's caption,
 // its mnemonic on "IP address".
 GtkWidget* newHelpPanel(GtkWidget* entry) {
-    const std::string text = flowingText(displayText(kAddressHelpText));
+    const std::string text = flowingText(displayText(translated(kAddressHelpText)));
     const std::size_t request = text.rfind('\n');
     const std::string_view ask =
         std::string_view(text).substr(request == std::string::npos ? 0 : request + 1);
-    GtkWidget* panel = newTextPanel(kAddressHelpText);
+    GtkWidget* panel = newTextPanel(translated(kAddressHelpText));
     gtk_label_set_text_with_mnemonic(
         GTK_LABEL(panel),
         (withMnemonic(text.substr(0, text.size() - ask.size()), "") + withMnemonic(ask, "IP"))
@@ -91,7 +92,9 @@ GtkWidget* findNamed(GtkWidget* root, const char* name) {
 GtkWidget* newImageSourceLabel(const AddressDialogView& view) {
     if (view.imageFile == nullptr && !view.testImage)
         return nullptr;
-    std::string text = view.testImage ? "Test image, for simulated TOVs only" : "Image file";
+    std::string text =
+        displayText(view.testImage ? translated(N_("Test image, for simulated TOVs only"))
+                                   : translated(N_("Image file")));
     if (view.imageFile != nullptr) {
         gchar* name = g_filename_display_basename(view.imageFile);
         text += std::string(view.testImage ? " (" : ": ") + name + (view.testImage ? ")" : "");
@@ -105,28 +108,31 @@ GtkWidget* newImageSourceLabel(const AddressDialogView& view) {
 }
 
 GtkWidget* buildAddress(const AddressDialogView& view) {
-    GtkWidget* dialog = newDialogWindow(programTitle(view.productName).data());
+    GtkWidget* dialog = newDialogWindow(programTitle(view.productName, translated).data());
     GtkGrid* grid = dialogGrid(dialog);
-    gtk_grid_attach(grid, newTextPanel(kAddressIntroText), 0, 0, 1, 1);
+    gtk_grid_attach(grid, newTextPanel(translated(kAddressIntroText)), 0, 0, 1, 1);
     GtkWidget* icon = gtk_image_new();
     if (GdkPixbuf* pixbuf = programIcon(32)) {
         gtk_image_set_from_pixbuf(GTK_IMAGE(icon), pixbuf);
         g_object_unref(pixbuf);
     }
     gtk_grid_attach(grid, icon, 1, 0, 1, 2);
-    gtk_grid_attach(grid, newLabel(versionLabel(view.imageVersion).data(), 0.5f), 0, 1, 1, 1);
+    gtk_grid_attach(grid, newLabel(versionLabel(view.imageVersion, translated).data(), 0.5f), 0, 1,
+                    1, 1);
     GtkWidget* entry = newAddressEntry();
     if (view.typedAddress != nullptr) // asked again: the address stays for correction
         gtk_entry_set_text(GTK_ENTRY(entry), displayText(view.typedAddress).c_str());
     gtk_grid_attach(grid, newHelpPanel(entry), 0, 2, 2, 1);
     gtk_widget_set_halign(entry, GTK_ALIGN_CENTER);
     gtk_grid_attach(grid, entry, 0, 3, 2, 1);
-    addDialogButtons(dialog, {{kCancelButton, "C", kCancel}, {kOkButton, "O", kAffirmative}},
-                     kAffirmative);
+    addDialogButtons(
+        dialog,
+        {{translated(kCancelButton), "C", kCancel}, {translated(kOkButton), "O", kAffirmative}},
+        kAffirmative);
     GtkWidget* local = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
     GtkWidget* list = newLocalAddressList(view.localAddresses, view.selectedAddress);
-    gtk_box_pack_start(GTK_BOX(local), newCaption(kYourAddressLabel, "Y", list, 0.0f), FALSE, FALSE,
-                       0);
+    gtk_box_pack_start(GTK_BOX(local), newCaption(translated(kYourAddressLabel), "Y", list, 0.0f),
+                       FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(local), list, TRUE, TRUE, 0);
     gtk_grid_attach(grid, local, 0, 4, 2, 1);
     if (GtkWidget* source = newImageSourceLabel(view))
@@ -145,9 +151,12 @@ void refocusEntry(GtkDialog* box, int, gpointer dialog) {
 // The address stays in the entry for correction; the box belongs to the dialog.
 void showInvalidAddress(GtkWidget* dialog) {
     GtkWidget* box = gtk_message_dialog_new(GTK_WINDOW(dialog), GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
-                                            GTK_BUTTONS_NONE, "%s", kInvalidAddressText);
-    gtk_window_set_title(GTK_WINDOW(box), kInvalidAddressTitle);
-    gtk_dialog_add_button(GTK_DIALOG(box), withMnemonic(kOkButton, "O").c_str(), kAffirmative);
+                                            GTK_BUTTONS_NONE, "%s",
+                                            displayText(translated(kInvalidAddressText)).c_str());
+    gtk_window_set_title(GTK_WINDOW(box), displayText(translated(kInvalidAddressTitle)).c_str());
+    gtk_dialog_add_button(GTK_DIALOG(box),
+                          withMnemonic(displayText(translated(kOkButton)), "O").c_str(),
+                          kAffirmative);
     gtk_dialog_set_default_response(GTK_DIALOG(box), kAffirmative);
     gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
     g_signal_connect(box, "response", G_CALLBACK(refocusEntry), dialog);

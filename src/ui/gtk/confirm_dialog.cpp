@@ -6,14 +6,15 @@
 #include "modal_dialog.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
+#include "ui/translation.h"
 #include "ui/ui.h"
 
 namespace {
 
 GtkWidget* buildConfirm(const DeviceValues& device, const char* imageVersion) {
-    GtkWidget* dialog = newDialogWindow(confirmTitle(imageVersion).data());
+    GtkWidget* dialog = newDialogWindow(confirmTitle(imageVersion, translated).data());
     GtkGrid* grid = dialogGrid(dialog);
-    gtk_grid_attach(grid, newTextPanel(kConfirmText), 0, 0, 2, 1);
+    gtk_grid_attach(grid, newTextPanel(translated(kConfirmText)), 0, 0, 2, 1);
 
     struct Row {
         const char* label;
@@ -23,11 +24,11 @@ GtkWidget* buildConfirm(const DeviceValues& device, const char* imageVersion) {
     };
     // In the order the terminal program lists them.
     const std::array<Row, 5> rows = {{
-        {kProductNameCaption, "P", "product-name", device.productName},
-        {kMacAddressCaption, "M", "mac-address", device.macAddress},
-        {kSoftwareVersionCaption, "o", "software-version", device.softwareVersion},
-        {kHardwareVersionCaption, "H", "hardware-version", device.hardwareVersion},
-        {kSerialNumberCaption, "S", "serial-number", device.serialNumber},
+        {translated(kProductNameCaption), "P", "product-name", device.productName},
+        {translated(kMacAddressCaption), "M", "mac-address", device.macAddress},
+        {translated(kSoftwareVersionCaption), "o", "software-version", device.softwareVersion},
+        {translated(kHardwareVersionCaption), "H", "hardware-version", device.hardwareVersion},
+        {translated(kSerialNumberCaption), "S", "serial-number", device.serialNumber},
     }};
     int top = 1;
     for (const Row& row : rows) {
@@ -36,7 +37,9 @@ GtkWidget* buildConfirm(const DeviceValues& device, const char* imageVersion) {
         gtk_grid_attach(grid, value, 1, top, 1, 1);
         ++top;
     }
-    addDialogButtons(dialog, {{kCancelButton, "C", kCancel}, {kUpgradeButton, "U", kAffirmative}},
+    addDialogButtons(dialog,
+                     {{translated(kCancelButton), "C", kCancel},
+                      {translated(kUpgradeButton), "U", kAffirmative}},
                      kAffirmative);
     setInitialFocus(dialog, dialogButton(dialog, kAffirmative));
     return dialog;

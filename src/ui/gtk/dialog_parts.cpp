@@ -102,8 +102,36 @@ GtkWidget* newEntryField(const char* name, const char* ansi, bool masked) {
     return entry;
 }
 
+namespace {
+
+bool sameIgnoringCase(std::string_view text, std::size_t from, std::string_view at) {
+    if (text.size() - from < at.size())
+        return false;
+    for (std::size_t i = 0; i < at.size(); ++i)
+        if (g_ascii_tolower(text[from + i]) != g_ascii_tolower(at[i]))
+            return false;
+    return true;
+}
+
+// Where the "_" goes (see withMnemonic); npos for none.
+std::size_t mnemonicAt(std::string_view text, std::string_view at) {
+    if (at.empty())
+        return std::string_view::npos;
+    if (const std::size_t exact = text.find(at); exact != std::string_view::npos)
+        return exact;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (sameIgnoringCase(text, i, at))
+            return i;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (g_ascii_isalnum(text[i]))
+            return i;
+    return std::string_view::npos;
+}
+
+} // namespace
+
 std::string withMnemonic(std::string_view text, std::string_view at) {
-    const std::size_t key = at.empty() ? std::string_view::npos : text.find(at);
+    const std::size_t key = mnemonicAt(text, at);
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (i == key)

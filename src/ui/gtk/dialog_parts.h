@@ -32,7 +32,9 @@ GtkWidget* newValueLabel(const char* name, const char* ansi);
 GtkWidget* newEntryField(const char* name, const char* ansi, bool masked);
 
 // `text` as a mnemonic label: "_" before the first occurrence of `at` (the key Alt opens it
-// with), other underscores doubled so that they show. Unchanged (escaped) when `at` is absent.
+// with), other underscores doubled so that they show. Unchanged (escaped) when `at` is empty. A
+// translation may lack `at`: the "_" then goes before `at` in the other letter case, or else
+// before the text's first letter or digit.
 std::string withMnemonic(std::string_view text, std::string_view at);
 
 // A caption for `control`: its mnemonic (`at`, see withMnemonic) moves the focus there, and a

@@ -7,6 +7,7 @@
 #include "modal_dialog.h"
 #include "ui/ansi_text.h"
 #include "ui/messages.h"
+#include "ui/translation.h"
 #include "ui/ui.h"
 
 namespace {
@@ -37,7 +38,7 @@ GtkWidget* buildErrorBox(const FailureText& text, bool offerRetry) {
     GtkWidget* row = gtk_widget_get_parent(texts);
     GtkWidget* icon = gtk_image_new_from_icon_name("dialog-error", GTK_ICON_SIZE_DIALOG);
     gtk_widget_set_valign(icon, GTK_ALIGN_START);
-    setAccessibleName(icon, "Error");
+    setAccessibleName(icon, displayText(translated(N_("Error"))).c_str());
     if (GTK_IS_BOX(row)) {
         gtk_box_pack_start(GTK_BOX(row), icon, FALSE, FALSE, 0);
         gtk_box_reorder_child(GTK_BOX(row), icon, 0);
@@ -45,14 +46,16 @@ GtkWidget* buildErrorBox(const FailureText& text, bool offerRetry) {
         g_object_ref_sink(icon); // no row to stand in: the box goes without it
         g_object_unref(icon);
     }
-    gtk_window_set_title(GTK_WINDOW(box), kErrorBoxCaption);
+    gtk_window_set_title(GTK_WINDOW(box), displayText(translated(kErrorBoxCaption)).c_str());
     // "Try Again" is the box's action, right of the OK that ends the upgrade as Escape does;
     // Enter keeps the OK it always had.
     if (offerRetry)
-        addDialogButtons(box, {{kOkButton, "O", kCancel}, {kTryAgainButton, "T", kAffirmative}},
+        addDialogButtons(box,
+                         {{translated(kOkButton), "O", kCancel},
+                          {translated(kTryAgainButton), "T", kAffirmative}},
                          kCancel);
     else
-        addDialogButtons(box, {{kOkButton, "O", kAffirmative}}, kAffirmative);
+        addDialogButtons(box, {{translated(kOkButton), "O", kAffirmative}}, kAffirmative);
     gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
     return box;
 }
@@ -60,14 +63,14 @@ GtkWidget* buildErrorBox(const FailureText& text, bool offerRetry) {
 } // namespace
 
 void showErrorBox(const UpgradeFailure& failure) {
-    const FailureText text = failureText(failure);
+    const FailureText text = failureText(failure, translated);
     // One "OK", modal over the program's other windows.
     runModalDialog(
         "error", [&text] { return buildErrorBox(text, false); }, [](GtkWidget*, int) { return 1; });
 }
 
 bool offerTryAgain(const UpgradeFailure& failure) {
-    const FailureText text = failureText(failure);
+    const FailureText text = failureText(failure, translated);
     return runModalDialog(
                "error", [&text] { return buildErrorBox(text, true); },
                [](GtkWidget*, int response) { return response == kAffirmative ? 1 : 0; }) == 1;

@@ -5,11 +5,13 @@
 #include <gtk/gtk.h>
 
 #include "gui_thread.h"
+#include "ui/ansi_text.h"
+#include "ui/translation.h"
 #include "ui_log.h"
 
 namespace {
 
-constexpr char kChooserTitle[] = "Choose a TOV Firmware Image";
+constexpr char kChooserTitle[] = N_("Choose a TOV Firmware Image");
 
 struct Choosing {
     GtkFileChooserNative* chooser;
@@ -52,14 +54,17 @@ std::optional<std::string> chooseFirmwareFile() {
     Choosing choosing{};
     postToGuiThread([&choosing] {
         choosing.chooser = gtk_file_chooser_native_new(
-            kChooserTitle, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", "_Cancel");
+            displayText(translated(kChooserTitle)).c_str(), nullptr, GTK_FILE_CHOOSER_ACTION_OPEN,
+            displayText(translated(N_("_Open"))).c_str(),
+            displayText(translated(N_("_Cancel"))).c_str());
         GtkFileFilter* images = gtk_file_filter_new();
-        gtk_file_filter_set_name(images, "TOV firmware images");
+        gtk_file_filter_set_name(images,
+                                 displayText(translated(N_("TOV firmware images"))).c_str());
         gtk_file_filter_add_mime_type(images, "application/x-tov-firmware");
         gtk_file_filter_add_pattern(images, "*.bin");
         gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(choosing.chooser), images);
         GtkFileFilter* all = gtk_file_filter_new();
-        gtk_file_filter_set_name(all, "All files");
+        gtk_file_filter_set_name(all, displayText(translated(N_("All files"))).c_str());
         gtk_file_filter_add_pattern(all, "*");
         gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(choosing.chooser), all);
         g_signal_connect(choosing.chooser, "response", G_CALLBACK(onChosen), &choosing);

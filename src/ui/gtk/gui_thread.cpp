@@ -5,9 +5,12 @@
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <string>
 #include <thread>
 
 #include "platform/platform.h"
+#include "ui/ansi_text.h"
+#include "ui/translation.h"
 
 namespace {
 
@@ -39,9 +42,11 @@ void startGuiThread() {
         std::thread gui(guiThreadBody, &opened);
         if (opened.wait() == 0) {
             // Nothing can be asked without one: a failure, not a quiet end.
-            std::fputs("tov-upgrade: cannot open a display (DISPLAY or WAYLAND_DISPLAY names "
-                       "none that answers); tov-upgrade-cli upgrades without one\n",
-                       stderr);
+            const std::string words =
+                displayText(translated(N_("cannot open a display (DISPLAY or WAYLAND_DISPLAY "
+                                          "names none that answers); tov-upgrade-cli upgrades "
+                                          "without one")));
+            std::fprintf(stderr, "tov-upgrade: %s\n", words.c_str());
             endProcess(1);
         }
         gui.detach(); // it runs until the process ends

@@ -6,15 +6,18 @@
 #include "modal_dialog.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
+#include "ui/translation.h"
 #include "ui/ui.h"
 
 namespace {
 
 GtkWidget* buildNotice(const char* productName) {
-    GtkWidget* dialog = newDialogWindow(programTitle(productName).data());
+    GtkWidget* dialog = newDialogWindow(programTitle(productName, translated).data());
     GtkGrid* grid = dialogGrid(dialog);
-    gtk_grid_attach(grid, newTextPanel(kOpeningWarningText), 0, 0, 1, 1);
-    addDialogButtons(dialog, {{kCancelButton, "C", kCancel}, {kContinueButton, "o", kAffirmative}},
+    gtk_grid_attach(grid, newTextPanel(translated(kOpeningWarningText)), 0, 0, 1, 1);
+    addDialogButtons(dialog,
+                     {{translated(kCancelButton), "C", kCancel},
+                      {translated(kContinueButton), "o", kAffirmative}},
                      kCancel);
     setInitialFocus(dialog, dialogButton(dialog, kCancel));
     return dialog;

@@ -8,22 +8,25 @@
 #include "ui/ansi_text.h"
 #include "ui/dialog_logic.h"
 #include "ui/messages.h"
+#include "ui/translation.h"
 #include "ui/ui.h"
 
 namespace {
 
 GtkWidget* buildPassword() {
-    GtkWidget* dialog = newDialogWindow(kPasswordTitle);
+    GtkWidget* dialog = newDialogWindow(translated(kPasswordTitle));
     GtkGrid* grid = dialogGrid(dialog);
-    gtk_grid_attach(grid, newTextPanel(kPasswordNoticeText), 0, 0, 2, 1);
+    gtk_grid_attach(grid, newTextPanel(translated(kPasswordNoticeText)), 0, 0, 2, 1);
     GtkWidget* user = newEntryField("user", "admin", false);
     GtkWidget* password = newEntryField("password", "", true);
-    gtk_grid_attach(grid, newCaption(kUserLabel, "U", user, 1.0f), 0, 1, 1, 1);
+    gtk_grid_attach(grid, newCaption(translated(kUserLabel), "U", user, 1.0f), 0, 1, 1, 1);
     gtk_grid_attach(grid, user, 1, 1, 1, 1);
-    gtk_grid_attach(grid, newCaption(kPasswordLabel, "P", password, 1.0f), 0, 2, 1, 1);
+    gtk_grid_attach(grid, newCaption(translated(kPasswordLabel), "P", password, 1.0f), 0, 2, 1, 1);
     gtk_grid_attach(grid, password, 1, 2, 1, 1);
-    addDialogButtons(dialog, {{kCancelButton, "C", kCancel}, {kOkButton, "O", kAffirmative}},
-                     kAffirmative);
+    addDialogButtons(
+        dialog,
+        {{translated(kCancelButton), "C", kCancel}, {translated(kOkButton), "O", kAffirmative}},
+        kAffirmative);
     setInitialFocus(dialog, password);
     g_object_set_data(G_OBJECT(dialog), "tov-user", user);
     g_object_set_data(G_OBJECT(dialog), "tov-password", password);

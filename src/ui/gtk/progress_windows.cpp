@@ -20,6 +20,7 @@
 #include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
 #include "ui/messages.h"
+#include "ui/translation.h"
 #include "ui/ui.h"
 #include "ui_log.h"
 
@@ -130,13 +131,16 @@ void fillWindow(ProgressWindowState* state) {
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
     gtk_container_set_border_width(GTK_CONTAINER(box), 12);
     if (state->kind == ProgressKind::waiting)
-        gtk_box_pack_start(GTK_BOX(box), newLabel(kWaitingNoteText, 0.0f, 45), FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(box), newLabel(translated(kWaitingNoteText), 0.0f, 45), FALSE,
+                           FALSE, 0);
     else if (state->kind == ProgressKind::uploading)
-        gtk_box_pack_start(GTK_BOX(box), newLabel(kUploadNoteText, 0.5f, 40), FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(box), newLabel(translated(kUploadNoteText), 0.5f, 40), FALSE,
+                           FALSE, 0);
     host.bar = gtk_progress_bar_new();
     gtk_widget_set_size_request(host.bar, 300, -1);
     gtk_box_pack_start(GTK_BOX(box), host.bar, FALSE, FALSE, 0);
-    host.cancel = gtk_button_new_with_mnemonic(withMnemonic(kCancelButton, "C").c_str());
+    host.cancel = gtk_button_new_with_mnemonic(
+        withMnemonic(displayText(translated(kCancelButton)), "C").c_str());
     gtk_widget_set_halign(host.cancel, GTK_ALIGN_CENTER);
     gtk_box_pack_start(GTK_BOX(box), host.cancel, FALSE, FALSE, 0);
     g_signal_connect(host.cancel, "clicked", G_CALLBACK(cancelClicked), nullptr);
@@ -236,7 +240,7 @@ ProgressWindow openProgressWindow(const ProgressSubject& subject) {
     state->kind = subject.kind;
     if (subject.deviceAddressText != nullptr)
         state->deviceAddressText = subject.deviceAddressText;
-    state->title = progressTitle(subject).data();
+    state->title = progressTitle(subject, translated).data();
     runOnGuiThread([state] { openOnGuiThread(state); });
     return state;
 }
@@ -256,7 +260,7 @@ void showUploadProgress(ProgressWindow window, const UploadProgress& progress) {
     if (window == nullptr)
         return;
     retitle(window, uploadCaption(window->deviceAddressText.c_str(), progress.bytesAcknowledged,
-                                  progress.imageSize)
+                                  progress.imageSize, translated)
                         .data());
 }
 
@@ -264,7 +268,7 @@ void showSettlingProgress(ProgressWindow window, const SettlingProgress&) {
     // The caption names the wait; only the bar moves while it lasts.
     if (window == nullptr || window->settlingShown)
         return;
-    retitle(window, settlingCaption(window->deviceAddressText.c_str()).data());
+    retitle(window, settlingCaption(window->deviceAddressText.c_str(), translated).data());
     window->settlingShown = true;
 }
 

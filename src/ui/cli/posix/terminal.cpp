@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "ui/translatable.h"
 
 namespace {
 
@@ -140,10 +141,11 @@ PasswordFile readPasswordFile(const std::string& path) {
     if (::fstat(file, &status) != 0) {
         result.status = PasswordFile::Status::unreadable;
     } else if (!S_ISREG(status.st_mode)) {
-        result = {PasswordFile::Status::refused, {}, "is not a regular file"};
+        result = {PasswordFile::Status::refused, {}, N_("is not a regular file")};
     } else if ((status.st_mode & (S_IRGRP | S_IROTH)) != 0) {
-        result = {
-            PasswordFile::Status::refused, {}, "can be read by others; refusing it (chmod go-r)"};
+        result = {PasswordFile::Status::refused,
+                  {},
+                  N_("can be read by others; refusing it (chmod go-r)")};
     } else {
         char buffer[1024];
         const ssize_t n = ::read(file, buffer, sizeof buffer);
