@@ -589,6 +589,7 @@ scenario_german() {
   has address "label: Version 2.0.10(e)"
   has address "label: Ihre IP-Adresse"
   has address "button: Abbrechen"
+  shot address-de
   type_text "127.0.0.2"
   keys Return
   await confirm || return
