@@ -125,7 +125,7 @@ constexpr char kDevicePage[] = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r
                                "<tr><td>Serial Number:</td><td>FM500123</td></tr>";
 
 [[noreturn]] void silentDevice() {
-    startDevice({""}); // accepts, then closes without a byte
+    startDevice({""});                         // accepts, then closes without a byte
     runAndExpectLastEvent("offer: try-again"); // declined: the scripted UI's default
 }
 
