@@ -282,6 +282,12 @@ full_upgrade() {
   continue_notice || return
   enter_address 127.0.0.2 || return
   await password || return
+  # The progress window steps aside while a dialog stands.
+  if xdotool search --onlyvisible --name '^Connecting with' >/dev/null 2>&1; then
+    fail "the connecting window stands beside the password dialog"
+  else
+    pass "the connecting window is hidden under the password dialog"
+  fi
   type_text "secret"
   keys Return
   await confirm || return
@@ -599,7 +605,7 @@ scenario_german() {
   has confirm "value software-version: 2.0.9(a)"
   has confirm "default: button Aktualisieren"
   shot confirm-de
-  keys Escape
+  keys alt+c # "Abbrechen" lacks "C": its mnemonic falls to the "c"
   await error || return
   has error "title: Fehler bei der TOV-Firmware-Aktualisierung"
   has_error "Aktualisierung fehlgeschlagen: Vom Benutzer abgebrochen"

@@ -58,6 +58,13 @@ scenario_installed_upgrade() {
   else
     pass "the installed tov-upgrade-cli needs --image (status $?)"
   fi
+  # Its German catalogue, found beside the installed program.
+  if "${nobody[@]}" env -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 LANGUAGE=de /usr/bin/tov-upgrade-cli \
+    --help | grep -q "^Aufruf: "; then
+    pass "the installed tov-upgrade-cli speaks German"
+  else
+    fail "the installed tov-upgrade-cli finds no German catalogue"
+  fi
   if "${nobody[@]}" /usr/bin/tov-upgrade-cli --check --image "$image" | grep -q "SHA-256: "; then
     pass "tov-upgrade-cli --check --image shows the file's SHA-256"
   else
