@@ -31,8 +31,7 @@ void startTranslations() {
     // is named below. GTK sets the rest of the locale for its windows itself.
     std::setlocale(LC_MESSAGES, "");
     const char* given = givenCatalogueFolder();
-    const std::string folder =
-        given != nullptr && given[0] != '\0' ? std::string(given) : installedFolder();
+    const std::string folder = given != nullptr ? std::string(given) : installedFolder();
     if (!folder.empty())
         bindtextdomain(kDomain, folder.c_str());
     bind_textdomain_codeset(kDomain, "CP1252");
